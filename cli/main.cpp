@@ -1,0 +1,2 @@
+#include <cstdio>
+int main() { std::puts("komaslate-tool"); return 0; }

@@ -1,0 +1,143 @@
+#include "link/text/TextRoutines.h"
+
+#include <QCryptographicHash>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+
+QString Utf8ToWide(const QByteArray& utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+QByteArray WideToUtf8(const QString& text)
+{
+    return text.toUtf8();
+}
+
+namespace {
+
+template <typename StringList, typename String>
+void SplitAny(StringList& result, const String& text, const String& delimiter, bool trim)
+{
+    result.clear();
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = delimiter.isEmpty() ? -1 : text.indexOf(delimiter, from);
+        String piece = text.mid(from, at < 0 ? -1 : at - from);
+        result.append(trim ? piece.trimmed() : piece);
+        if (at < 0)
+            break;
+        from = at + delimiter.size();
+    }
+}
+
+// Hex digit values, 0xFF for characters that are not hexadecimal digits.
+constexpr std::array<quint8, 256> MakeHexTable()
+{
+    std::array<quint8, 256> table{};
+    for (auto& v : table)
+        v = 0xFF;
+    for (int c = '0'; c <= '9'; ++c)
+        table[size_t(c)] = quint8(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c)
+        table[size_t(c)] = quint8(c - 'a' + 10);
+    for (int c = 'A'; c <= 'F'; ++c)
+        table[size_t(c)] = quint8(c - 'A' + 10);
+    return table;
+}
+constexpr std::array<quint8, 256> kHexValue = MakeHexTable();
+
+bool IsCSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// strtol(pair, nullptr, 16) over a two-character string, low 8 bits.
+quint8 ReadHexPairSlowly(char first, char second)
+{
+    const char pair[2] = {first, second};
+    int i = 0;
+    while (i < 2 && IsCSpace(pair[i]))
+        ++i;
+    bool negative = false;
+    if (i < 2 && (pair[i] == '+' || pair[i] == '-')) {
+        negative = pair[i] == '-';
+        ++i;
+    }
+    int value = 0;
+    for (; i < 2; ++i) {
+        const quint8 digit = kHexValue[quint8(pair[i])];
+        if (digit == 0xFF)
+            break;
+        value = value * 16 + digit;
+    }
+    return quint8(negative ? -value : value);
+}
+
+} // namespace
+
+void SplitString(QStringList& result, const QString& text, const QString& delimiter, bool trim)
+{
+    SplitAny(result, text, delimiter, trim);
+}
+
+void SplitString(QByteArrayList& result, const QByteArray& text, const QByteArray& delimiter,
+                 bool trim)
+{
+    SplitAny(result, text, delimiter, trim);
+}
+
+bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out)
+{
+    out.clear();
+    const qint64 count = qint64(text.size()) - start;
+    if (count & 1)
+        return false;
+    if (count <= 0)
+        return true;
+    out.resize(count / 2);
+    const char* in = text.constData() + start;
+    quint8* dest = reinterpret_cast<quint8*>(out.data());
+    for (qint64 i = 0, n = count / 2; i < n; ++i, in += 2) {
+        const quint8 high = kHexValue[quint8(in[0])];
+        const quint8 low = kHexValue[quint8(in[1])];
+        dest[i] = ((high | low) & 0xF0) ? ReadHexPairSlowly(in[0], in[1]) : quint8(high << 4 | low);
+    }
+    return true;
+}
+
+QByteArray BytesToHex(const char* data, qint64 length)
+{
+    return QByteArray::fromRawData(data, length).toHex();
+}
+
+QByteArray MD5Hex(const char* data, qint64 length)
+{
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    hash.addData(QByteArrayView(data, length));
+    return hash.result().toHex();
+}
+
+int ReadDecimalInt(const QByteArray& text)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && IsCSpace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    qint64 value = 0;
+    for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > qint64(INT_MAX) + 1)
+            value = qint64(INT_MAX) + 1; // saturate; clamped below
+    }
+    if (negative)
+        value = -value;
+    return int(std::clamp<qint64>(value, INT_MIN, INT_MAX));
+}

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs every fuzz target of a build for a fixed number of seconds, starting
+# from the seed corpus that the tests wrote into <build>/fuzz-seeds/<target>.
+# Any crash, leak or sanitizer report fails the run.
+set -euo pipefail
+build=$1
+seconds=$2
+status=0
+for fuzzer in "$build"/fuzz/*_fuzzer; do
+  [ -x "$fuzzer" ] || continue
+  name=$(basename "$fuzzer")
+  seeds="$build/fuzz-seeds/$name"
+  corpus="$build/fuzz-corpus/$name"
+  mkdir -p "$corpus" "$seeds"
+  echo "== fuzz $name for ${seconds}s ($(ls "$seeds" | wc -l) seeds)"
+  if ! "$fuzzer" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+       -print_final_stats=0 -artifact_prefix="$build/fuzz-artifacts-$name-" \
+       "$corpus" "$seeds" >"$build/fuzz-$name.log" 2>&1; then
+    echo "fuzz target $name failed:"
+    tail -n 60 "$build/fuzz-$name.log"
+    status=1
+  else
+    grep -E '^#[0-9]+ +DONE' "$build/fuzz-$name.log" || tail -n 2 "$build/fuzz-$name.log"
+  fi
+done
+exit $status

@@ -1,0 +1,23 @@
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+
+QByteArray Hex(const char* text)
+{
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+void WriteFuzzSeed(const char* fuzzer, const QString& name, const QByteArray& bytes)
+{
+    const QString dir = QStringLiteral(KS_FUZZ_SEED_DIR "/") + QLatin1String(fuzzer);
+    QDir().mkpath(dir);
+    QFile file(dir + u'/' + name);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+}
+
+QString PngSuitePath(const QString& fileName)
+{
+    return QStringLiteral(KS_TESTDATA_DIR "/pngsuite/") + fileName;
+}
