@@ -120,6 +120,14 @@ void CKSPalette::CopyFrom(const CKSPalette& source)
     std::memcpy(m_pKinds.get(), source.m_pKinds.get(), size_t(m_nCount));
 }
 
+std::array<quint8, 768> CKSPalette::GetRgb256() const
+{
+    std::array<quint8, 768> rgb{};
+    if (m_pColors)
+        std::memcpy(rgb.data(), m_pColors.get(), size_t(std::min(m_nCount, 256)) * 3);
+    return rgb;
+}
+
 void CKSPalette::WriteChunks(CChunkFile& file) const
 {
     const qint64 count = m_nCount;
@@ -330,6 +338,21 @@ CKSPalette* CKSData::GetCurrentPalette() const
     if (!m_pPalettes || !m_pPalettes->IsValidIndex(m_pPalettes->m_nCurrent))
         return nullptr;
     return m_pPalettes->GetPalette(m_pPalettes->m_nCurrent);
+}
+
+bool CKSData::IsConsistent() const
+{
+    if (m_nWidth <= 0 || m_nHeight <= 0 || GetLayerCount() == 0)
+        return false;
+    if (!GetCurrentLayer() || !GetCurrentPalette())
+        return false;
+    for (int i = 0; i < m_pLayers->GetCount(); ++i) {
+        const CKSLayer* layer = m_pLayers->GetLayer(i);
+        if (layer->m_nWidth != m_nWidth || layer->m_nHeight != m_nHeight ||
+            !layer->PixelsFor(m_nWidth, m_nHeight))
+            return false;
+    }
+    return true;
 }
 
 void CKSData::WriteChunks(CChunkFile& file) const

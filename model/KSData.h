@@ -66,6 +66,9 @@ public:
     void Allocate(qint32 count);
     // Copies name and tables from `source` when both have the same count.
     void CopyFrom(const CKSPalette& source);
+    // The colours as the 256-entry red-green-blue table that desktop files
+    // hold: the first min(count, 256) entries, black beyond.
+    std::array<quint8, 768> GetRgb256() const;
 
     QString m_strName;
     std::unique_ptr<quint8[]> m_pColors;
@@ -154,6 +157,11 @@ public:
     CKSLayer* GetCurrentLayer() const;
     CKSPalette* GetCurrentPalette() const;
     int GetLayerCount() const { return m_pLayers ? m_pLayers->GetCount() : 0; }
+    // True when the document can be read as a picture without going past a
+    // buffer: a positive size, at least one layer, every layer of the
+    // document's size with all its pixels, and valid current layer and
+    // palette indices. Documents from the network may fail this.
+    bool IsConsistent() const;
 
     qint32 m_nWidth = 0;
     qint32 m_nHeight = 0;
