@@ -6,21 +6,18 @@
 #include <array>
 #include <climits>
 
-QString Utf8ToWide(const QByteArray& utf8)
-{
+QString Utf8ToWide(const QByteArray& utf8) {
     return QString::fromUtf8(utf8);
 }
 
-QByteArray WideToUtf8(const QString& text)
-{
+QByteArray WideToUtf8(const QString& text) {
     return text.toUtf8();
 }
 
 namespace {
 
 template <typename StringList, typename String>
-void SplitAny(StringList& result, const String& text, const String& delimiter, bool trim)
-{
+void SplitAny(StringList& result, const String& text, const String& delimiter, bool trim) {
     result.clear();
     qsizetype from = 0;
     for (;;) {
@@ -34,8 +31,7 @@ void SplitAny(StringList& result, const String& text, const String& delimiter, b
 }
 
 // Hex digit values, 0xFF for characters that are not hexadecimal digits.
-constexpr std::array<quint8, 256> MakeHexTable()
-{
+constexpr std::array<quint8, 256> MakeHexTable() {
     std::array<quint8, 256> table{};
     for (auto& v : table)
         v = 0xFF;
@@ -49,14 +45,12 @@ constexpr std::array<quint8, 256> MakeHexTable()
 }
 constexpr std::array<quint8, 256> kHexValue = MakeHexTable();
 
-bool IsCSpace(char c)
-{
+bool IsCSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 // strtol(pair, nullptr, 16) over a two-character string, low 8 bits.
-quint8 ReadHexPairSlowly(char first, char second)
-{
+quint8 ReadHexPairSlowly(char first, char second) {
     const char pair[2] = {first, second};
     int i = 0;
     while (i < 2 && IsCSpace(pair[i]))
@@ -78,19 +72,16 @@ quint8 ReadHexPairSlowly(char first, char second)
 
 } // namespace
 
-void SplitString(QStringList& result, const QString& text, const QString& delimiter, bool trim)
-{
+void SplitString(QStringList& result, const QString& text, const QString& delimiter, bool trim) {
     SplitAny(result, text, delimiter, trim);
 }
 
 void SplitString(QByteArrayList& result, const QByteArray& text, const QByteArray& delimiter,
-                 bool trim)
-{
+                 bool trim) {
     SplitAny(result, text, delimiter, trim);
 }
 
-bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out)
-{
+bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out) {
     out.clear();
     const qint64 count = qint64(text.size()) - start;
     if (count & 1)
@@ -108,20 +99,17 @@ bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out)
     return true;
 }
 
-QByteArray BytesToHex(const char* data, qint64 length)
-{
+QByteArray BytesToHex(const char* data, qint64 length) {
     return QByteArray::fromRawData(data, length).toHex();
 }
 
-QByteArray MD5Hex(const char* data, qint64 length)
-{
+QByteArray MD5Hex(const char* data, qint64 length) {
     QCryptographicHash hash(QCryptographicHash::Md5);
     hash.addData(QByteArrayView(data, length));
     return hash.result().toHex();
 }
 
-int ReadDecimalInt(const QByteArray& text)
-{
+int ReadDecimalInt(const QByteArray& text) {
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n && IsCSpace(text[i]))

@@ -24,15 +24,13 @@ bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out);
 
 // Two lower-case hexadecimal digits per byte, high nibble first.
 QByteArray BytesToHex(const char* data, qint64 length);
-inline QByteArray BytesToHex(const QByteArray& bytes)
-{
+inline QByteArray BytesToHex(const QByteArray& bytes) {
     return BytesToHex(bytes.constData(), bytes.size());
 }
 
 // The MD5 digest (RFC 1321) as 32 lower-case hexadecimal digits.
 QByteArray MD5Hex(const char* data, qint64 length);
-inline QByteArray MD5Hex(const QByteArray& bytes)
-{
+inline QByteArray MD5Hex(const QByteArray& bytes) {
     return MD5Hex(bytes.constData(), bytes.size());
 }
 
