@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstring>
 
 QString Utf8ToWide(const QByteArray& utf8) {
     return QString::fromUtf8(utf8);
@@ -82,7 +83,7 @@ void SplitString(QByteArrayList& result, const QByteArray& text, const QByteArra
 }
 
 bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out) {
-    out.clear();
+    out.resize(0); // keeps any capacity the caller already has
     const qint64 count = qint64(text.size()) - start;
     if (count & 1)
         return false;
@@ -99,8 +100,29 @@ bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out) {
     return true;
 }
 
+void AppendHex(QByteArray& out, const char* data, qint64 length) {
+    // Two output characters per byte from one table lookup.
+    static constexpr std::array<char, 512> kPairs = [] {
+        constexpr char kDigits[] = "0123456789abcdef";
+        std::array<char, 512> pairs{};
+        for (int i = 0; i < 256; ++i) {
+            pairs[size_t(2 * i)] = kDigits[i >> 4];
+            pairs[size_t(2 * i + 1)] = kDigits[i & 15];
+        }
+        return pairs;
+    }();
+    const qsizetype start = out.size();
+    out.resize(start + length * 2);
+    char* dest = out.data() + start;
+    const auto* in = reinterpret_cast<const quint8*>(data);
+    for (qint64 i = 0; i < length; ++i, dest += 2)
+        std::memcpy(dest, &kPairs[size_t(in[i]) * 2], 2);
+}
+
 QByteArray BytesToHex(const char* data, qint64 length) {
-    return QByteArray::fromRawData(data, length).toHex();
+    QByteArray text;
+    AppendHex(text, data, length);
+    return text;
 }
 
 QByteArray MD5Hex(const char* data, qint64 length) {

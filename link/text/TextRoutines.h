@@ -22,7 +22,9 @@ void SplitString(QByteArrayList& result, const QByteArray& text, const QByteArra
 // digit reads as 0; the low 8 bits of the number make the byte.
 bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out);
 
-// Two lower-case hexadecimal digits per byte, high nibble first.
+// Two lower-case hexadecimal digits per byte, high nibble first, appended to
+// `out` (so a request line can be built without copying the text again).
+void AppendHex(QByteArray& out, const char* data, qint64 length);
 QByteArray BytesToHex(const char* data, qint64 length);
 inline QByteArray BytesToHex(const QByteArray& bytes) {
     return BytesToHex(bytes.constData(), bytes.size());
