@@ -93,6 +93,12 @@ private:
         quint64 nGeneration;
     };
 
+    // At most this many bytes wait in the socket's own buffer; the rest of
+    // the queue stays in m_sendBuffer until the system takes some.
+    static constexpr qint64 SEND_WINDOW = 1024 * 1024;
+    // Bytes received and not yet taken as lines may not exceed this.
+    static constexpr qsizetype MAX_UNTAKEN = 2 * MAX_LINE_LENGTH;
+
     // CMySocket::INotify
     void OnAccept(CMySocket& socket) override;
     void OnReceive(CMySocket& socket) override;
@@ -105,7 +111,10 @@ private:
     void FlushSendBuffer();
     void DispatchLines();
     void PostDispatch();
-    bool ScanReceived(qsizetype nFrom);
+    // Finds the line feeds from m_recvBuffer[nFrom] on; false (with the
+    // reason in `error`) when a line or the untaken data grew too long.
+    bool ScanReceived(qsizetype nFrom, CSocketError& error);
+    quint64 TakeReplyOwner();
     void CompactReceiveBuffer();
     bool HandlerRunning(const CServerEvent* pEvent) const;
     CServerEvent* EventOfCurrentConnection() const;

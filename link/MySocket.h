@@ -52,6 +52,8 @@ public:
     qint64 Send(const char* pData, qint64 nBytes);
     // Bytes handed to Send that the system has not taken yet.
     qint64 BytesNotYetSent() const;
+    // The error of the last failed call on the connection.
+    QAbstractSocket::SocketError LastError() const;
 
     // Valid while the socket listens or holds a connection.
     bool IsValid() const;
