@@ -163,7 +163,11 @@ TEST_F(DeviceLinkTest, PeerAnsweringAtOnceNeverStrandsAReply) {
         Link().SendToDevice(MakeRequestLine("GetThumb", QByteArray::number(nNext)));
         if (nNext % 3 == 0) {
             ++nNestedLoops;
+            // Wait for the reply, then let the loop run what it posted.
             WaitUntil([&] { return Link().PendingReceiveBytes() > 0; });
+            QEventLoop loop;
+            QTimer::singleShot(0, &loop, &QEventLoop::quit);
+            loop.exec();
             if (Link().PendingReceiveBytes() > 0)
                 ++nRepliesDuringHandler;
         }
