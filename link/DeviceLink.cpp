@@ -1,0 +1,354 @@
+#include "link/DeviceLink.h"
+
+#include "link/Packet.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+CDeviceLink::CDeviceLink(quint16 nPort, const QHostAddress& address, QObject* parent)
+    : QObject(parent), m_nPort(nPort), m_address(address), m_listenSocket(*this), m_socket(*this) {}
+
+CDeviceLink::~CDeviceLink() = default;
+
+bool CDeviceLink::Listen() {
+    m_listenError = {};
+    if (m_listenSocket.Listen(m_address, m_nPort, 5))
+        return true;
+    m_listenError = MakeSocketError(m_listenSocket.ListenError());
+    return false;
+}
+
+bool CDeviceLink::IsListening() const {
+    return m_listenSocket.IsListening();
+}
+
+quint16 CDeviceLink::Port() const {
+    return IsListening() ? m_listenSocket.LocalPort() : m_nPort;
+}
+
+bool CDeviceLink::IsConnected() const {
+    return m_nSerial != 0;
+}
+
+quint64 CDeviceLink::ConnectionSerial() const {
+    return m_nSerial;
+}
+
+qsizetype CDeviceLink::PendingSendBytes() const {
+    return m_sendBuffer.size() - m_nSendStart;
+}
+
+qsizetype CDeviceLink::PendingReceiveBytes() const {
+    return m_recvBuffer.size() - (m_nRecvStart - m_nRecvBase);
+}
+
+// ---- Accepting ----
+
+void CDeviceLink::OnAccept(CMySocket& socket) {
+    if (&socket != &m_listenSocket || m_bAcceptPosted)
+        return;
+    // The owner runs modal loops from ConnectionAccepted; they must not run
+    // inside the server's own notification.
+    m_bAcceptPosted = true;
+    QMetaObject::invokeMethod(this, &CDeviceLink::AcceptPending, Qt::QueuedConnection);
+}
+
+void CDeviceLink::AcceptPending() {
+    m_bAcceptPosted = false;
+    while (m_listenSocket.HasPendingConnection()) {
+        if (IsConnected()) {
+            // One device at a time: a second connection is accepted and
+            // closed at once, the current one stays untouched.
+            CMySocket refused(*this);
+            m_listenSocket.Accept(refused);
+            refused.Close();
+            continue;
+        }
+        // Every close has already reset the per-connection state.
+        m_listenSocket.Accept(m_socket);
+        if (!m_socket.IsConnected()) {
+            // The peer left before it was accepted: nothing to report.
+            m_socket.Close();
+            continue;
+        }
+        const quint64 nSerial = m_nSerial = ++m_nLastSerial;
+        m_bCanSend = true;
+        emit ConnectionAccepted(nSerial);
+    }
+}
+
+// ---- Closing ----
+
+CServerEvent* CDeviceLink::CloseConnection() {
+    CServerEvent* pEvent = EventOfCurrentConnection();
+    m_socket.Close();
+    m_nSerial = 0;
+    m_bCanSend = false;
+    m_sendBuffer.clear();
+    m_nSendStart = 0;
+    m_recvBuffer.clear();
+    m_nRecvBase = m_nRecvStart = m_nLineStart = 0;
+    m_lineEnds.clear();
+    m_nRepliesOwed = m_nRepliesToDrop = 0;
+    ++m_nGeneration;
+    return pEvent;
+}
+
+void CDeviceLink::Disconnect() {
+    if (!IsConnected())
+        return;
+    if (CServerEvent* pEvent = CloseConnection())
+        pEvent->OnClosed();
+}
+
+void CDeviceLink::OnClose(CMySocket& socket) {
+    if (&socket != &m_socket || !IsConnected())
+        return;
+    const quint64 nSerial = m_nSerial;
+    Disconnect();
+    emit ConnectionClosed(nSerial);
+}
+
+void CDeviceLink::OnSocketError(CMySocket& socket, QAbstractSocket::SocketError error) {
+    if (&socket == &m_socket)
+        FailConnection(MakeSocketError(error));
+}
+
+void CDeviceLink::FailConnection(const CSocketError& error) {
+    if (!IsConnected())
+        return;
+    const quint64 nSerial = m_nSerial;
+    if (CServerEvent* pEvent = CloseConnection())
+        pEvent->OnClosed();
+    emit SocketFailed(nSerial, error.nCode, error.strText);
+}
+
+// ---- Transactions ----
+
+CServerEvent* CDeviceLink::EventOfCurrentConnection() const {
+    if (m_pServerEvent && m_nSerial != 0 && m_nEventSerial == m_nSerial)
+        return m_pServerEvent;
+    return nullptr;
+}
+
+bool CDeviceLink::AttachTransaction(CServerEvent* pEvent) {
+    CancelOutstanding();
+    m_pServerEvent = pEvent;
+    m_nEventSerial = m_nSerial;
+    if (IsConnected())
+        return true;
+    const quint64 nGeneration = m_nGeneration;
+    QMetaObject::invokeMethod(
+        this,
+        [this, pEvent, nGeneration] {
+            if (m_pServerEvent == pEvent && m_nGeneration == nGeneration)
+                pEvent->OnClosed();
+        },
+        Qt::QueuedConnection);
+    return false;
+}
+
+void CDeviceLink::DetachTransaction(CServerEvent* pEvent) {
+    if (m_pServerEvent != pEvent)
+        return;
+    CancelOutstanding();
+    m_pServerEvent = nullptr;
+    m_nEventSerial = 0;
+}
+
+void CDeviceLink::CancelOutstanding() {
+    m_nRepliesToDrop += m_nRepliesOwed;
+    m_nRepliesOwed = 0;
+    // Replies already received but not yet handed over lose their owner too.
+    ++m_nGeneration;
+}
+
+quint64 CDeviceLink::TakeReplyOwner() {
+    if (m_nRepliesToDrop > 0) {
+        --m_nRepliesToDrop;
+        return 0;
+    }
+    if (m_nRepliesOwed > 0) {
+        --m_nRepliesOwed;
+        return m_nGeneration;
+    }
+    return 0;
+}
+
+// ---- Sending ----
+
+bool CDeviceLink::SendToDevice(const QByteArray& request) {
+    if (!IsConnected() || (m_pServerEvent && m_nEventSerial != m_nSerial))
+        return false;
+    ++m_nRepliesOwed;
+    m_sendBuffer.append(request);
+    FlushSendBuffer();
+    return true;
+}
+
+void CDeviceLink::FlushSendBuffer() {
+    while (m_bCanSend && m_nSendStart < m_sendBuffer.size()) {
+        const qint64 nRoom = SEND_WINDOW - m_socket.BytesNotYetSent();
+        if (nRoom <= 0) {
+            // Would block: the rest waits for the next OnSend.
+            m_bCanSend = false;
+            break;
+        }
+        const qint64 nChunk = std::min<qint64>(nRoom, m_sendBuffer.size() - m_nSendStart);
+        const qint64 nSent = m_socket.Send(m_sendBuffer.constData() + m_nSendStart, nChunk);
+        if (nSent < 0) {
+            FailConnection(MakeSocketError(m_socket.LastError()));
+            return;
+        }
+        m_nSendStart += nSent;
+        if (nSent == 0) {
+            m_bCanSend = false;
+            break;
+        }
+    }
+    // Drop what was handed over once it is at least half the queue, so a
+    // large queue is not moved for every piece.
+    if (m_nSendStart == m_sendBuffer.size()) {
+        m_sendBuffer.clear();
+        m_nSendStart = 0;
+    } else if (m_nSendStart > m_sendBuffer.size() / 2) {
+        m_sendBuffer.remove(0, m_nSendStart);
+        m_nSendStart = 0;
+    }
+}
+
+void CDeviceLink::OnSend(CMySocket& socket, qint64 nBytes) {
+    if (&socket != &m_socket)
+        return;
+    m_bCanSend = true;
+    if (CServerEvent* pEvent = EventOfCurrentConnection())
+        pEvent->OnSent(nBytes);
+    FlushSendBuffer();
+}
+
+// ---- Receiving ----
+
+void CDeviceLink::OnReceive(CMySocket& socket) {
+    if (&socket == &m_socket)
+        ReceiveFromDevice();
+}
+
+void CDeviceLink::ReceiveFromDevice() {
+    const quint64 nSerial = m_nSerial;
+    while (m_nSerial == nSerial && m_socket.BytesAvailable() > 0) {
+        const qint64 nWant = std::min(m_socket.BytesAvailable(), READ_CHUNK);
+        const qsizetype nOld = m_recvBuffer.size();
+        m_recvBuffer.resize(nOld + nWant);
+        const qint64 nRead = m_socket.Receive(m_recvBuffer.data() + nOld, nWant);
+        if (nRead < 0) {
+            m_recvBuffer.resize(nOld);
+            FailConnection(MakeSocketError(m_socket.LastError()));
+            return;
+        }
+        m_recvBuffer.resize(nOld + nRead);
+        if (CServerEvent* pEvent = EventOfCurrentConnection())
+            pEvent->OnReceived(nRead);
+        if (m_nSerial != nSerial)
+            return;
+        CSocketError error;
+        if (!ScanReceived(nOld, error)) {
+            FailConnection(error);
+            return;
+        }
+        if (nRead == 0)
+            break;
+    }
+    // Handlers never run inside the read notification: Qt raises no further
+    // readyRead while one is being handled, and a handler may run a modal loop.
+    if (!m_lineEnds.empty())
+        PostDispatch();
+}
+
+bool CDeviceLink::ScanReceived(qsizetype nFrom, CSocketError& error) {
+    const char* pData = m_recvBuffer.constData();
+    const qsizetype nSize = m_recvBuffer.size();
+    for (qsizetype i = nFrom; i < nSize;) {
+        const void* pFeed = std::memchr(pData + i, '\n', size_t(nSize - i));
+        if (!pFeed)
+            break;
+        const qsizetype nFeed = static_cast<const char*>(pFeed) - pData;
+        const qint64 nEnd = m_nRecvBase + nFeed;
+        if (nEnd - m_nLineStart > MAX_LINE_LENGTH)
+            break;
+        const quint64 nGeneration = TakeReplyOwner();
+        if (nGeneration == 0 && m_lineEnds.empty())
+            m_nRecvStart = nEnd + 1; // nobody waits for it: drop it now
+        else
+            m_lineEnds.push_back({nEnd, nGeneration});
+        m_nLineStart = nEnd + 1;
+        i = nFeed + 1;
+    }
+    if (m_nRecvBase + nSize - m_nLineStart > MAX_LINE_LENGTH) {
+        error = {EMSGSIZE,
+                 QStringLiteral("The received line is longer than %1 bytes.").arg(MAX_LINE_LENGTH)};
+        return false;
+    }
+    if (PendingReceiveBytes() > MAX_UNTAKEN) {
+        error = {
+            EMSGSIZE,
+            QStringLiteral("More than %1 received bytes wait to be handled.").arg(MAX_UNTAKEN)};
+        return false;
+    }
+    CompactReceiveBuffer();
+    return true;
+}
+
+void CDeviceLink::CompactReceiveBuffer() {
+    const qsizetype nTaken = m_nRecvStart - m_nRecvBase;
+    if (nTaken == m_recvBuffer.size()) {
+        m_recvBuffer.clear();
+    } else if (nTaken > m_recvBuffer.size() / 2) {
+        m_recvBuffer.remove(0, nTaken);
+    } else {
+        return;
+    }
+    m_nRecvBase = m_nRecvStart;
+}
+
+void CDeviceLink::PostDispatch() {
+    if (m_bDispatchPosted)
+        return;
+    m_bDispatchPosted = true;
+    QMetaObject::invokeMethod(this, &CDeviceLink::DispatchLines, Qt::QueuedConnection);
+}
+
+bool CDeviceLink::HandlerRunning(const CServerEvent* pEvent) const {
+    return std::find(m_runningHandlers.begin(), m_runningHandlers.end(), pEvent) !=
+           m_runningHandlers.end();
+}
+
+void CDeviceLink::DispatchLines() {
+    m_bDispatchPosted = false;
+    // Handlers may open modal loops, close the connection or send the next
+    // request; every pass therefore reads the state afresh.
+    while (!m_lineEnds.empty()) {
+        CServerEvent* pEvent = EventOfCurrentConnection();
+        const CLineEnd lineEnd = m_lineEnds.front();
+        const bool bForEvent = pEvent && lineEnd.nGeneration == m_nGeneration;
+        // A line for a handler that is still running waits; the call that
+        // runs that handler goes on draining when the handler returns.
+        if (bForEvent && HandlerRunning(pEvent))
+            return;
+        m_lineEnds.pop_front();
+        const QByteArrayView line(m_recvBuffer.constData() + (m_nRecvStart - m_nRecvBase),
+                                  lineEnd.nEnd - m_nRecvStart);
+        QByteArray name;
+        QByteArray value;
+        const bool bPacket = bForEvent && SplitPacketLine(line, name, value);
+        m_nRecvStart = lineEnd.nEnd + 1;
+        CompactReceiveBuffer();
+        if (!bPacket)
+            continue;
+        m_runningHandlers.push_back(pEvent);
+        pEvent->OnPacket(std::move(name), std::move(value));
+        m_runningHandlers.pop_back();
+    }
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+// What the connection owner tells the running transaction. Every operation
+// defaults to doing nothing, so a transaction overrides only what it needs.
+class CServerEvent {
+public:
+    virtual ~CServerEvent() = default;
+
+    // Bytes just read from the connection (after every read, before the bytes
+    // are examined).
+    virtual void OnReceived(qint64 nBytes) { Q_UNUSED(nBytes); }
+
+    // One complete reply line, cut at its first colon; the line feed is not
+    // part of the value. Never called while a previous OnPacket of the same
+    // transaction is still running, so a handler may open modal dialogs.
+    virtual void OnPacket(QByteArray name, QByteArray value) {
+        Q_UNUSED(name);
+        Q_UNUSED(value);
+    }
+
+    // Bytes the system has taken from the connection's send queue.
+    virtual void OnSent(qint64 nBytes) { Q_UNUSED(nBytes); }
+
+    // The connection this transaction runs on is gone (closed by the peer, by
+    // Disconnect or by a socket failure), or there was none when it started.
+    // The transaction ends with failure.
+    virtual void OnClosed() {}
+};
