@@ -12,7 +12,8 @@
 enum KomaResult : int {
     KOMA_OK = 0,
     KOMA_ERR_OPEN = 1,   // the file cannot be opened
-    KOMA_ERR_FORMAT = 2, // short read, wrong signature, bad size or layer data
+    KOMA_ERR_FORMAT = 2, // short read, wrong signature, bad size or layer data; a
+                         // size Load would refuse is not saved either
     KOMA_ERR_NODATA = 3, // AddLayer was given no pixels
     KOMA_ERR_FULL = 4,   // the file already has 128 layers
     KOMA_ERR_WRITE = 5,  // a write fell short
