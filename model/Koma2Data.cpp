@@ -1,0 +1,326 @@
+#include "model/Koma2Data.h"
+
+#include "convert/FileException.h"
+#include "model/ZStream.h"
+
+#include <QBuffer>
+#include <QtEndian>
+
+#include <algorithm>
+
+namespace {
+
+constexpr char kSignature[] = "KOMA2";
+constexpr qint64 kSignatureSize = 5;
+constexpr quint8 kCompressionZlib = 1;
+// Deflate codes at most 258 bytes in two bits, so no zlib stream inflates to
+// more than 1032 times its own size.
+constexpr qint64 kMaxInflateRatio = 1032;
+
+// Fills a table from the start with a byte-run payload of `size` bytes, at
+// most `tableBytes` of them; a missing table skips the chunk.
+void ReadTable(CFileUtility& file, void* table, qint64 tableBytes, quint32 size) {
+    if (table)
+        file.ReadExact(table, std::min<qint64>(size, tableBytes));
+}
+
+// The same for a table of little-endian 16-bit values.
+void ReadWordTable(CFileUtility& file, quint16* table, qint64 count, quint32 size) {
+    if (!table)
+        return;
+    const qint64 words = std::min<qint64>(size / 2, count);
+    file.ReadExact(table, words * 2);
+    qFromLittleEndian<quint16>(table, words, table);
+}
+
+template <typename T> std::unique_ptr<T[]> ZeroedTable(qint64 count) {
+    return count > 0 ? std::make_unique<T[]>(size_t(count)) : nullptr;
+}
+
+} // namespace
+
+// ---- CKoma2AllocationBudget ----
+
+void CKoma2AllocationBudget::Charge(const CFileUtility& file, qint64 bytes) {
+    if (bytes > m_nLeft)
+        throw CFileException::BadFormat(file.GetFileName());
+    m_nLeft -= bytes;
+}
+
+// ---- CKoma2DrawBackColorInfo ----
+
+void CKoma2DrawBackColorInfo::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
+    (void)size;
+    switch (id) {
+    case 1000:
+        m_nIndex = file.ReadByte();
+        break;
+    case 1001:
+        file.ReadExact(m_color.data(), qint64(m_color.size()));
+        break;
+    case 1002:
+        m_nValue1002 = file.ReadByte();
+        break;
+    case 1003:
+        for (quint16& value : m_extra)
+            value = file.ReadWord();
+        break;
+    case 1004:
+        m_nValue1004 = file.ReadByte();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- CKoma2BaseData ----
+
+void CKoma2BaseData::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
+    switch (id) {
+    case 1000:
+        m_strName = file.ReadBytes(size);
+        break;
+    case 1001:
+        m_nID = file.ReadLong();
+        break;
+    case 1002:
+        m_bMarked = file.ReadByte();
+        break;
+    case 1003:
+        m_nValue1003 = file.ReadByte();
+        break;
+    case 1004:
+        m_bSelected = file.ReadByte();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- CKoma2Layer ----
+
+CKoma2Layer::CKoma2Layer(qint32 width, qint32 height, qint32 bitsPerPixel)
+    : CKoma2BaseData(-1), m_nWidth(width), m_nHeight(height), m_nBitsPerPixel(bitsPerPixel),
+      m_nBytesPerPixel(BytesPerPixel(bitsPerPixel)) {}
+
+qint32 CKoma2Layer::BytesPerPixel(qint32 bitsPerPixel) {
+    switch (bitsPerPixel) {
+    case 1:
+    case 4:
+    case 8:
+        return 1;
+    case 15:
+    case 16:
+    case 24:
+        return 3;
+    default:
+        return 0;
+    }
+}
+
+qint64 CKoma2Layer::GetBufferSize() const {
+    if (m_nWidth <= 0 || m_nHeight <= 0)
+        return 0;
+    return qint64(m_nBytesPerPixel) * m_nWidth * m_nHeight;
+}
+
+void CKoma2Layer::AllocateBits() {
+    m_nBitsLength = GetBufferSize();
+    m_pBits = ZeroedTable<quint8>(m_nBitsLength);
+    m_strName = "Layer000";
+}
+
+void CKoma2Layer::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
+    switch (id) {
+    case 1005:
+        m_bVisible = file.ReadByte();
+        break;
+    case 1006:
+        ReadTable(file, m_pBits.get(), m_nBitsLength, size);
+        break;
+    case 1007:
+        m_nValue1007 = file.ReadByte();
+        break;
+    default:
+        CKoma2BaseData::ReadChunk(file, id, size);
+        break;
+    }
+}
+
+// ---- CKoma2Page ----
+
+CKoma2Page::CKoma2Page(qint32 bitsPerPixel, CKoma2AllocationBudget& budget)
+    : CKoma2BaseData(0), m_nBitsPerPixel(bitsPerPixel), m_budget(budget) {}
+
+void CKoma2Page::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
+    switch (id) {
+    case 1005:
+        m_nWidth = file.ReadWord();
+        break;
+    case 1006:
+        m_nHeight = file.ReadWord();
+        break;
+    case 1007:
+        m_link.m_nID1 = file.ReadLong();
+        break;
+    case 1008:
+        m_link.m_nID2 = file.ReadLong();
+        break;
+    case 2000:
+        m_nLayerDisplayMode = file.ReadByte();
+        break;
+    case 2001:
+        m_nValue2001 = file.ReadLong();
+        break;
+    case 2002:
+        file.ReadWord();
+        break;
+    case 2003: {
+        auto* layer = static_cast<CKoma2Layer*>(
+            m_layers.Add(std::make_unique<CKoma2Layer>(m_nWidth, m_nHeight, m_nBitsPerPixel)));
+        if (layer->m_nBytesPerPixel != 0) {
+            m_budget.Charge(file, layer->GetBufferSize());
+            layer->AllocateBits();
+        }
+        ReadChunks(file, *layer, size);
+        break;
+    }
+    case 2004:
+        m_layers.m_nCurrent = file.ReadLong();
+        break;
+    default:
+        CKoma2BaseData::ReadChunk(file, id, size);
+        break;
+    }
+}
+
+// ---- CKoma2Palette ----
+
+CKoma2Palette::CKoma2Palette(qint32 count)
+    : CKoma2BaseData(0), m_pColors(ZeroedTable<quint8>(qint64(count) * 3)),
+      m_pValues1007(ZeroedTable<quint8>(count)), m_pExtra(ZeroedTable<quint16>(qint64(count) * 3)),
+      m_pKinds(ZeroedTable<quint8>(count)), m_nCount(count) {
+    m_strName = "0";
+}
+
+void CKoma2Palette::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
+    const qint64 count = m_nCount;
+    switch (id) {
+    case 1005:
+        ReadTable(file, m_pColors.get(), count * 3, size);
+        break;
+    case 1007:
+        ReadTable(file, m_pValues1007.get(), count, size);
+        break;
+    case 1009:
+        ReadWordTable(file, m_pExtra.get(), count * 3, size);
+        break;
+    case 1010:
+        ReadTable(file, m_pKinds.get(), count, size);
+        break;
+    default:
+        // 1006 and 1008 carry nothing this reader uses.
+        CKoma2BaseData::ReadChunk(file, id, size);
+        break;
+    }
+}
+
+// ---- CKoma2Data ----
+
+void CKoma2Data::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
+    switch (id) {
+    case 1000:
+        m_nBitsPerPixel = file.ReadByte();
+        break;
+    case 1002:
+        m_nValue1002 = file.ReadByte();
+        break;
+    case 2000:
+    case 3000:
+        file.ReadWord();
+        break;
+    case 2001:
+        m_nValue2001 = file.ReadLong();
+        break;
+    case 2002:
+        m_nValue2002 = file.ReadByte();
+        break;
+    case 2003: {
+        CKoma2BaseData* page = m_pages.Add(std::make_unique<CKoma2Page>(m_nBitsPerPixel, m_budget));
+        ReadChunks(file, *page, size);
+        break;
+    }
+    case 2004:
+        m_pages.m_nCurrent = file.ReadLong();
+        break;
+    case 3001:
+        m_nPaletteSize = file.ReadWord();
+        break;
+    case 3002:
+        m_nValue3002 = file.ReadLong();
+        break;
+    case 3003: {
+        m_budget.Charge(file, qint64(m_nPaletteSize) * 3);
+        CKoma2BaseData* palette = m_palettes.Add(std::make_unique<CKoma2Palette>(m_nPaletteSize));
+        ReadChunks(file, *palette, size);
+        break;
+    }
+    case 3004:
+        m_palettes.m_nCurrent = file.ReadLong();
+        break;
+    case 3005:
+        m_backColor1.m_nIndex = quint8(file.ReadLong());
+        break;
+    case 3006:
+        m_backColor2.m_nIndex = quint8(file.ReadLong());
+        break;
+    case 3007:
+        ReadChunks(file, m_backColor1, size);
+        break;
+    case 3008:
+        ReadChunks(file, m_backColor2, size);
+        break;
+    default:
+        break;
+    }
+}
+
+bool CKoma2Data::Load(QIODevice& device, QString* errorText) {
+    try {
+        CFileUtility file(&device, false);
+        if (file.ReadBytes(kSignatureSize) != QByteArray(kSignature)) {
+            ReportFailure(errorText, QStringLiteral(u"このファイルはKOMA2形式ではありません。"),
+                          {});
+            return false;
+        }
+        file.ReadWord();
+        if (file.ReadByte() != kCompressionZlib) {
+            ReportFailure(errorText, QStringLiteral(u"この圧縮モードには対応していません。"), {});
+            return false;
+        }
+        const quint32 bodyLength = quint32(file.ReadLong());
+        CZStream stream;
+        // A length the rest of the file could never inflate to is refused
+        // before the body is allocated.
+        if (qint64(bodyLength) > file.GetRemaining() * kMaxInflateRatio) {
+            ReportFailure(errorText, CZStream::InflateErrorText(), {});
+            return false;
+        }
+        QByteArray body(qsizetype(bodyLength), Qt::Uninitialized);
+        if (!stream.InflateFrom(device, reinterpret_cast<quint8*>(body.data()), bodyLength)) {
+            ReportFailure(errorText, stream.GetError(), {});
+            return false;
+        }
+        stream.End();
+
+        QBuffer memory(&body);
+        memory.open(QIODevice::ReadOnly);
+        CFileUtility reader(&memory, false);
+        m_budget.Reset(bodyLength);
+        ReadChunks(reader, *this, bodyLength);
+        return true;
+    } catch (const CException& e) {
+        ReportFailure(errorText, e.GetErrorMessage(), {});
+        return false;
+    }
+}
