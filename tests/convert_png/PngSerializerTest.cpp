@@ -123,22 +123,6 @@ TEST(PngExport, WritesTheCurrentLayerWithTheCurrentPalette) {
     EXPECT_EQ(Colors(*back.GetCurrentPalette()), Colors(*second));
 }
 
-TEST(PngExport, PaletteOfOtherThan256EntriesGivesItsFirstColoursAndBlackBeyond) {
-    for (const int count : {0, 4, 300}) {
-        CKSData document;
-        MakeDocument(
-            document, 2, 2, 1, [](int, int x, int) { return quint8(x); }, count);
-        CPngSerializer serializer;
-        const QByteArray plte = ChunkData(ExportToBytes(serializer, document), "PLTE");
-        ASSERT_EQ(plte.size(), 768) << count;
-        for (int k = 0; k < 256; ++k) {
-            const png_color expected = k < count ? TestColor(k) : png_color{0, 0, 0};
-            ASSERT_EQ(plte.mid(k * 3, 3), QByteArray(reinterpret_cast<const char*>(&expected), 3))
-                << "count " << count << " entry " << k;
-        }
-    }
-}
-
 TEST(PngExport, InconsistentDocumentFailsWithoutTextAndWritesNothing) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("out.png"));
