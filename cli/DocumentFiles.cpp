@@ -1,10 +1,11 @@
 #include "cli/DocumentFiles.h"
 
+#include "convert/FileException.h"
+#include "convert/KomaFile.h"
+#include "convert/SerializerList.h"
 #include "model/KSData.h"
 #include "res/MessageSink.h"
-#include "res/StringTable.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -12,18 +13,22 @@ namespace DocumentFiles {
 
 namespace {
 
-bool IsDeviceDocumentPath(const QString& path) {
-    return QFileInfo(path).suffix().compare(u"ksd", Qt::CaseInsensitive) == 0;
+bool HasSuffix(const QString& path, QStringView suffix) {
+    return QFileInfo(path).suffix().compare(suffix, Qt::CaseInsensitive) == 0;
+}
+
+const CSerializerList& Serializers() {
+    static const CSerializerList list = [] {
+        CSerializerList serializers;
+        serializers.AddStandardSerializers();
+        return serializers;
+    }();
+    return list;
 }
 
 bool ReadDeviceDocument(const QString& path, CKSData& document) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        ShowMessage(QStringLiteral(u"%1 を開けませんでした。%2").arg(path, file.errorString()));
-        return false;
-    }
     QString error;
-    if (document.Load(file, &error))
+    if (LoadFromPath(document, path, &error))
         return true;
     ShowMessage(error.isEmpty() ? QStringLiteral("%1 is not a KomaSlate device document.").arg(path)
                                 : error);
@@ -32,40 +37,44 @@ bool ReadDeviceDocument(const QString& path, CKSData& document) {
 
 bool WriteDeviceDocument(const CKSData& document, const QString& path) {
     QSaveFile file(path);
-    QString error;
     if (!file.open(QIODevice::WriteOnly)) {
-        ShowMessage(QStringLiteral(u"%1 を開けませんでした。%2").arg(path, file.errorString()));
+        ShowMessage(CFileException::OpenFailure(path, file.errorString()).GetErrorMessage());
         return false;
     }
+    QString error;
     if (!document.Save(file, &error)) {
         ShowMessage(error);
         return false;
     }
     if (!file.commit()) {
-        ShowMessage(QStringLiteral(u"%1 への書き込み中にエラーが発生しました。\n%2")
-                        .arg(path, file.errorString()));
+        ShowMessage(CFileException::WriteFault(path, file.errorString()).GetErrorMessage());
         return false;
     }
     return true;
 }
 
+// The name `info` gives the file type that an import read.
+QString ImportedFormat(const QString& path) {
+    if (HasSuffix(path, u"kom"))
+        return IsKomaFile(path) ? QStringLiteral("kom") : QStringLiteral("koma2");
+    return QFileInfo(path).suffix().toLower();
+}
+
 } // namespace
 
 bool Read(const QString& path, CKSData& document, QString& format) {
-    if (IsDeviceDocumentPath(path)) {
+    if (HasSuffix(path, u"ksd")) {
         format = QStringLiteral("ksd");
         return ReadDeviceDocument(path, document);
     }
-    ShowMessage(LoadStringResource(IDS_FORMAT_NOT_SUPPORTED));
-    return false;
+    format = ImportedFormat(path);
+    return ImportDocument(Serializers(), document, path);
 }
 
 bool Write(const CKSData& document, const QString& path, bool tileLayers) {
-    (void)tileLayers;
-    if (IsDeviceDocumentPath(path))
+    if (HasSuffix(path, u"ksd"))
         return WriteDeviceDocument(document, path);
-    ShowMessage(LoadStringResource(IDS_FORMAT_NOT_SUPPORTED));
-    return false;
+    return ExportDocument(Serializers(), document, path, tileLayers);
 }
 
 } // namespace DocumentFiles

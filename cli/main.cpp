@@ -16,16 +16,19 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-const char kUsage[] = "Usage:\n"
-                      "  komaslate-tool info FILE\n"
-                      "      Prints the drawing in FILE as one JSON object.\n"
-                      "  komaslate-tool convert IN OUT [--tile-layers]\n"
-                      "      Reads IN and writes OUT; the file types follow the extensions.\n"
-                      "      --tile-layers lays all layers side by side in one layer.\n"
-                      "  komaslate-tool --help\n"
-                      "\n"
-                      "File types: .ksd (device document, the bytes the app exchanges).\n"
-                      "Exit status: 0 success, 1 failure (the reason on stderr), 2 usage error.\n";
+const char kUsage[] =
+    "Usage:\n"
+    "  komaslate-tool info FILE\n"
+    "      Prints the drawing in FILE as one JSON object.\n"
+    "  komaslate-tool convert IN OUT [--tile-layers]\n"
+    "      Reads IN and writes OUT; the file types follow the extensions.\n"
+    "      --tile-layers lays all layers side by side in one layer.\n"
+    "  komaslate-tool --help\n"
+    "\n"
+    "File types: .ksd (device document, the bytes the app exchanges), .png (8-bit\n"
+    "palette image), .kom (layered KOM file; KOMA2 files with the same extension\n"
+    "are read, and KOM files are written in the older layout).\n"
+    "Exit status: 0 success, 1 failure (the reason on stderr), 2 usage error.\n";
 
 int UsageError() {
     std::fputs(kUsage, stderr);

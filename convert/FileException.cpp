@@ -21,6 +21,11 @@ CFileException CFileException::WriteFault(const QString& fileName, const QString
     return CFileException(text);
 }
 
+CFileException CFileException::OpenFailure(const QString& fileName, const QString& reason)
+{
+    return CFileException(QStringLiteral(u"%1 を開けませんでした。%2").arg(Named(fileName), reason));
+}
+
 CFileException CFileException::BadFormat(const QString& fileName) {
     return CFileException(QStringLiteral(u"%1 の形式が正しくありません。").arg(Named(fileName)));
 }

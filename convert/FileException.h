@@ -26,6 +26,8 @@ public:
     static CFileException EndOfFile(const QString& fileName);
     // A write that could not be completed.
     static CFileException WriteFault(const QString& fileName, const QString& reason);
+    // A file that could not be opened or created.
+    static CFileException OpenFailure(const QString& fileName, const QString& reason);
     // Stored counts or sizes that no valid file holds.
     static CFileException BadFormat(const QString& fileName);
 };

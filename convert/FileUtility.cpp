@@ -27,7 +27,7 @@ bool CFileUtility::Open(bool write, const QString& path, QString* errorText) {
     if (file->open(mode))
         return true;
     if (errorText)
-        *errorText = QStringLiteral(u"%1 を開けませんでした。%2").arg(path, file->errorString());
+        *errorText = CFileException::OpenFailure(path, file->errorString()).GetErrorMessage();
     return false;
 }
 

@@ -1,6 +1,7 @@
 #include "convert/SerializerList.h"
 
 #include "convert/FileException.h"
+#include "convert/KomSerializer.h"
 #include "convert/PngSerializer.h"
 #include "model/KSData.h"
 #include "res/MessageSink.h"
@@ -119,6 +120,7 @@ template <typename Call> bool RunSerializer(CSerializer& serializer, int fallbac
 
 void CSerializerList::AddStandardSerializers() {
     AddTail(std::make_unique<CPngSerializer>());
+    AddTail(std::make_unique<CKomSerializer>());
 }
 
 CSerializer* CSerializerList::FindByPath(const QString& path, int mask) const {

@@ -1,5 +1,6 @@
 #include "link/text/TextRoutines.h"
 #include "model/KSData.h"
+#include "support/KomFixtures.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -155,4 +156,108 @@ TEST_F(ToolTest, FailuresAndUsageHaveTheirExitCodes) {
     run = RunTool({"--help"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.contains("komaslate-tool info FILE"));
+}
+
+namespace {
+
+// Writes a three-layer document whose layers differ, with layer 1 hidden.
+QString WriteLayeredDocument(const QString& path) {
+    CKSData document;
+    document.Create(4, 2);
+    document.m_pLayers->AddNewLayer(4, 2, 1)->m_bVisible = 0;
+    document.m_pLayers->AddNewLayer(4, 2, 2);
+    for (int layer = 0; layer < 3; ++layer) {
+        quint8* bits = document.m_pLayers->GetLayer(layer)->m_pBits.get();
+        for (int i = 0; i < 8; ++i)
+            bits[i] = quint8(layer * 10 + i);
+    }
+    document.GetCurrentPalette()->m_pColors[3] = 200;
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    EXPECT_TRUE(document.Save(file, nullptr));
+    return path;
+}
+
+QJsonObject Info(const QString& path) {
+    const ToolRun run = RunTool({"info", path});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    return QJsonDocument::fromJson(run.out).object();
+}
+
+} // namespace
+
+TEST_F(ToolTest, ConvertsBetweenDeviceDocumentsPngAndKom) {
+    const QString ksd = WriteLayeredDocument(PathOf("layers.ksd"));
+    ASSERT_EQ(RunTool({"convert", ksd, PathOf("layers.kom")}).exitCode, 0);
+    ASSERT_EQ(RunTool({"convert", ksd, PathOf("flat.png")}).exitCode, 0);
+    ASSERT_EQ(RunTool({"convert", ksd, PathOf("tiled.png"), "--tile-layers"}).exitCode, 0);
+
+    const QJsonObject original = Info(ksd);
+    const QJsonObject kom = Info(PathOf("layers.kom"));
+    EXPECT_EQ(kom["format"].toString(), "kom");
+    const QJsonArray komLayers = kom["layers"].toObject()["items"].toArray();
+    ASSERT_EQ(komLayers.size(), 3);
+    const QJsonArray originalLayers = original["layers"].toObject()["items"].toArray();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(komLayers[i]["pixelsMd5"], originalLayers[i]["pixelsMd5"]) << i;
+        EXPECT_EQ(komLayers[i]["visible"], originalLayers[i]["visible"]) << i;
+        EXPECT_EQ(komLayers[i]["name"], originalLayers[i]["name"]) << i;
+    }
+
+    // PNG keeps no layers: the shown layers are flattened into one.
+    const QJsonObject flat = Info(PathOf("flat.png"));
+    EXPECT_EQ(flat["format"].toString(), "png");
+    EXPECT_EQ(flat["width"].toInt(), 4);
+    EXPECT_EQ(flat["layers"].toObject()["items"].toArray().size(), 1);
+    EXPECT_EQ(flat["palettes"].toObject()["items"].toArray()[0].toObject()["colorsMd5"],
+              original["palettes"].toObject()["items"].toArray()[0].toObject()["colorsMd5"]);
+
+    // Tiled: the three layers side by side in one layer.
+    const QJsonObject tiled = Info(PathOf("tiled.png"));
+    EXPECT_EQ(tiled["width"].toInt(), 12);
+    EXPECT_EQ(tiled["height"].toInt(), 2);
+
+    // Back to a device document from the KOM file: the layers survive.
+    ASSERT_EQ(RunTool({"convert", PathOf("layers.kom"), PathOf("back.ksd")}).exitCode, 0);
+    EXPECT_EQ(
+        Info(PathOf("back.ksd"))["layers"].toObject()["items"].toArray()[2].toObject()["pixelsMd5"],
+        originalLayers[2]["pixelsMd5"]);
+}
+
+TEST_F(ToolTest, RefusedImportsAndExportsWriteNothing) {
+    QFile broken(PathOf("broken.png"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("\x89PNG\r\n\x1a\n garbage");
+    broken.close();
+    ToolRun run = RunTool({"info", broken.fileName()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(run.err.trimmed().isEmpty());
+
+    // An RGB image has more than 256 colours: refused with the window's text.
+    run = RunTool({"info", QStringLiteral(KS_TESTDATA_DIR "/pngsuite/basn2c08.png")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(QString::fromUtf8(run.err).contains(
+        QStringLiteral(u"256色を超える色数の画像は読み込めません。")))
+        << run.err.toStdString();
+
+    run = RunTool({"convert", WriteLayeredDocument(PathOf("a.ksd")), PathOf("a.gif")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(QFile::exists(PathOf("a.gif")));
+}
+
+TEST_F(ToolTest, InfoTellsTheTwoKomLayoutsApart) {
+    const QString koma2 =
+        WriteFile(m_dir, "new.kom",
+                  Koma2File(Koma2Drawing(Koma2Page(2, 2, {Koma2Layer("abcd", "ink")})).Bytes()));
+    const QJsonObject info = Info(koma2);
+    EXPECT_EQ(info["format"].toString(), "koma2");
+    const QJsonArray layers = info["layers"].toObject()["items"].toArray();
+    ASSERT_EQ(layers.size(), 1);
+    EXPECT_EQ(layers[0].toObject()["name"].toString(), "ink");
+    EXPECT_EQ(layers[0].toObject()["pixelsMd5"].toString(), MD5Hex(QByteArray("abcd")));
+
+    const QString kom = PathOf("old.kom");
+    ASSERT_EQ(RunTool({"convert", koma2, kom}).exitCode, 0);
+    EXPECT_EQ(Info(kom)["format"].toString(), "kom");
+    EXPECT_EQ(Info(kom)["layers"], info["layers"]);
 }

@@ -1,5 +1,5 @@
 #include "convert/KomSerializer.h"
-#include "KomFixtures.h"
+#include "support/KomFixtures.h"
 #include "convert/AnsiCodePage.h"
 #include "convert/KomaFile.h"
 #include "model/KSData.h"

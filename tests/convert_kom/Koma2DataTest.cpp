@@ -1,5 +1,5 @@
 #include "model/Koma2Data.h"
-#include "KomFixtures.h"
+#include "support/KomFixtures.h"
 #include "convert/FileException.h"
 #include "support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "KomFixtures.h"
+#include "support/KomFixtures.h"
 #include "convert/KomaFile.h"
 #include "support/TestSupport.h"
 

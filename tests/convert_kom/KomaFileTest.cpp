@@ -1,5 +1,5 @@
 #include "convert/KomaFile.h"
-#include "KomFixtures.h"
+#include "support/KomFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>

@@ -2,6 +2,7 @@
 #include "support/TestSupport.h"
 
 #include "convert/FileException.h"
+#include "convert/KomSerializer.h"
 #include "convert/PngSerializer.h"
 #include "convert/SerializerList.h"
 #include "model/KSData.h"
@@ -81,17 +82,6 @@ QByteArray Colors(const CKSPalette& palette) {
 }
 
 } // namespace
-
-TEST(SerializerList, StandardRegistryStartsWithPng) {
-    CSerializerList list;
-    list.AddStandardSerializers();
-    ASSERT_GE(list.GetCount(), 1);
-    const CSerializer& png = **list.begin();
-    EXPECT_NE(dynamic_cast<const CPngSerializer*>(&png), nullptr);
-    EXPECT_EQ(png.GetDescription(), QStringLiteral("PNG - Portable Network Graphics"));
-    EXPECT_EQ(png.GetExtension(), QStringLiteral(".png"));
-    EXPECT_EQ(png.GetCapabilities(), CSerializer::CAP_IMPORT | CSerializer::CAP_EXPORT);
-}
 
 TEST(SerializerList, FilterStringsListTheMatchingTypesInRegistryOrder) {
     Registry registry;
@@ -407,4 +397,26 @@ TEST(SerializerList, PngFailuresReachTheUserWithThePngTexts) {
     EXPECT_TRUE(sink.Messages()[0].startsWith(u"PNG画像を読み込めませんでした。"));
     EXPECT_EQ(sink.Messages()[1], LoadStringResource(IDS_TOO_MANY_COLORS));
     EXPECT_EQ(third.m_nWidth, 32);
+}
+
+TEST(SerializerList, StandardRegistryHoldsPngThenKom) {
+    CSerializerList list;
+    list.AddStandardSerializers();
+    ASSERT_EQ(list.GetCount(), 2);
+    const CSerializer* png = list.begin()->get();
+    const CSerializer* kom = std::next(list.begin())->get();
+    EXPECT_NE(dynamic_cast<const CPngSerializer*>(png), nullptr);
+    EXPECT_NE(dynamic_cast<const CKomSerializer*>(kom), nullptr);
+    EXPECT_EQ(png->GetDescription(), QStringLiteral("PNG - Portable Network Graphics"));
+    EXPECT_EQ(kom->GetDescription(), QStringLiteral("KOM - Koma Pixel Editor"));
+    EXPECT_EQ(png->GetExtension(), ".png");
+    EXPECT_EQ(png->GetCapabilities(), CSerializer::CAP_IMPORT | CSerializer::CAP_EXPORT);
+    EXPECT_EQ(kom->GetExtension(), ".kom");
+    EXPECT_EQ(kom->GetCapabilities(),
+              CSerializer::CAP_IMPORT | CSerializer::CAP_EXPORT | CSerializer::CAP_LAYERS);
+    EXPECT_EQ(
+        list.BuildFilter(true, CSerializer::CAP_IMPORT),
+        QStringLiteral(u"対応したすべての形式|*.png;*.kom|PNG - Portable Network Graphics|*.png|"
+                       u"KOM - Koma Pixel Editor|*.kom||"));
+    EXPECT_EQ(list.FindByPath(QStringLiteral("x.Kom"), CSerializer::CAP_EXPORT), kom);
 }

@@ -1,4 +1,5 @@
 #include "model/KSData.h"
+#include "support/KomFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
@@ -23,34 +24,18 @@ bool LoadFromBytes(CKSData& document, const QByteArray& bytes, QString* error = 
     return document.Load(buffer, error ? error : &ignored);
 }
 
-// Builds chunk lists by hand for documents this system would never write.
-class CChunkBuilder {
-public:
-    CChunkBuilder& Int(quint16 id, qint32 value) { return Data(id, LE32(value)); }
-    CChunkBuilder& Byte(quint16 id, quint8 value) { return Data(id, QByteArray(1, char(value))); }
-    CChunkBuilder& Data(quint16 id, const QByteArray& payload) {
-        uchar header[6];
-        qToLittleEndian<quint16>(id, header);
-        qToLittleEndian<quint32>(quint32(payload.size()), header + 2);
-        m_bytes += QByteArray(reinterpret_cast<char*>(header), 6) + payload;
-        return *this;
-    }
-    CChunkBuilder& Object(quint16 id, const CChunkBuilder& children) {
-        return Data(id, children.m_bytes);
-    }
-    QByteArray Document() const {
-        return QByteArray(CKSData::kSignature) + QByteArray(2, '\0') +
-               LE32(qint32(m_bytes.size())) + m_bytes;
-    }
-    static QByteArray LE32(qint32 value) {
-        uchar bytes[4];
-        qToLittleEndian(value, bytes);
-        return QByteArray(reinterpret_cast<char*>(bytes), 4);
-    }
+QByteArray LE32(qint32 value) {
+    uchar bytes[4];
+    qToLittleEndian(value, bytes);
+    return QByteArray(reinterpret_cast<char*>(bytes), 4);
+}
 
-private:
-    QByteArray m_bytes;
-};
+// A device document whose root chunk holds `children`, for documents this
+// system would never write.
+QByteArray DeviceDocument(const CChunkList& children) {
+    return QByteArray(CKSData::kSignature) + QByteArray(2, '\0') +
+           LE32(qint32(children.Bytes().size())) + children.Bytes();
+}
 
 CKSData MakeDrawing(qint32 width, qint32 height, int layers) {
     CKSData document;
@@ -82,8 +67,8 @@ TEST(KSDataSave, CreatedDocumentHasTheDocumentedSizeAndHeader) {
         const QByteArray bytes = SaveToBytes(document);
         EXPECT_EQ(bytes.size(), 2780 + w * h);
         if (w == 320) {
-            EXPECT_EQ(bytes.left(21), QByteArray("KomaSlateData00") + Hex("0000") +
-                                          CChunkBuilder::LE32(2759 + 320 * 480));
+            EXPECT_EQ(bytes.left(21),
+                      QByteArray("KomaSlateData00") + Hex("0000") + LE32(2759 + 320 * 480));
         }
     }
 }
@@ -135,13 +120,12 @@ TEST(KSDataLoad, ReadOnlyChunksAreKeptButNeverWritten) {
     source.Create(2, 1);
     const QByteArray saved = SaveToBytes(source);
     // Append 1005, 1009, 1010 and 1011 to the root chunk.
-    const QByteArray extra = CChunkBuilder()
+    const QByteArray extra = CChunkList()
                                  .Byte(1005, 4)
                                  .Data(1009, Hex("0102030405060708"))
-                                 .Int(1010, -5)
+                                 .Long(1010, -5)
                                  .Byte(1011, 1)
-                                 .Document()
-                                 .mid(21);
+                                 .Bytes();
     QByteArray bytes = saved + extra;
     qToLittleEndian<quint32>(quint32(bytes.size() - 21), bytes.data() + 17);
 
@@ -155,12 +139,12 @@ TEST(KSDataLoad, ReadOnlyChunksAreKeptButNeverWritten) {
 }
 
 TEST(KSDataLoad, ElementsKeepStreamOrderWhateverTheirIds) {
-    CChunkBuilder layers;
-    layers.Int(1001, 2).Int(1002, 9);
+    CChunkList layers;
+    layers.Long(1001, 2).Long(1002, 9);
     for (int id : {30, 10, 20})
-        layers.Object(1003, CChunkBuilder().Int(1006, id));
+        layers.Object(1003, CChunkList().Long(1006, id));
     CKSData document;
-    ASSERT_TRUE(LoadFromBytes(document, CChunkBuilder().Object(1003, layers).Document()));
+    ASSERT_TRUE(LoadFromBytes(document, DeviceDocument(CChunkList().Object(1003, layers))));
     ASSERT_EQ(document.GetLayerCount(), 3);
     EXPECT_EQ(document.m_pLayers->GetLayer(0)->m_nID, 30);
     EXPECT_EQ(document.m_pLayers->GetLayer(2)->m_nID, 20);
@@ -169,14 +153,13 @@ TEST(KSDataLoad, ElementsKeepStreamOrderWhateverTheirIds) {
 }
 
 TEST(KSDataLoad, PixelsBeforeDimensionsAreSkipped) {
-    const CChunkBuilder early =
-        CChunkBuilder().Data(1003, "abcd").Int(1001, 2).Int(1002, 2).Int(1006, 4);
-    const CChunkBuilder late = CChunkBuilder().Int(1001, 2).Int(1002, 2).Data(1003, "wxyz");
+    const CChunkList early =
+        CChunkList().Data(1003, "abcd").Long(1001, 2).Long(1002, 2).Long(1006, 4);
+    const CChunkList late = CChunkList().Long(1001, 2).Long(1002, 2).Data(1003, "wxyz");
     CKSData document;
-    ASSERT_TRUE(LoadFromBytes(
-        document, CChunkBuilder()
-                      .Object(1003, CChunkBuilder().Object(1003, early).Object(1003, late))
-                      .Document()));
+    ASSERT_TRUE(
+        LoadFromBytes(document, DeviceDocument(CChunkList().Object(
+                                    1003, CChunkList().Object(1003, early).Object(1003, late)))));
     ASSERT_EQ(document.GetLayerCount(), 2);
     EXPECT_EQ(document.m_pLayers->GetLayer(0)->m_pBits, nullptr);
     EXPECT_EQ(document.m_pLayers->GetLayer(0)->m_nID, 4);
@@ -186,16 +169,16 @@ TEST(KSDataLoad, PixelsBeforeDimensionsAreSkipped) {
 }
 
 TEST(KSDataLoad, PaletteTablesBeforeTheCountAreSkipped) {
-    const CChunkBuilder palette =
-        CChunkBuilder()
+    const CChunkList palette =
+        CChunkList()
             .Data(1002, QByteArray(6, 'x'))
-            .Int(1001, 2)
+            .Long(1001, 2)
             .Data(1002, "ABCDEF")
             .Data(1003, Hex("0100020003000400050006000700")) // 2 bytes too many
             .Data(1004, Hex("01"));                          // 1 byte too few
     CKSData document;
     ASSERT_TRUE(LoadFromBytes(
-        document, CChunkBuilder().Object(1004, CChunkBuilder().Object(1003, palette)).Document()));
+        document, DeviceDocument(CChunkList().Object(1004, CChunkList().Object(1003, palette)))));
     const CKSPalette* loaded = document.m_pPalettes->GetPalette(0);
     EXPECT_EQ(QByteArray(reinterpret_cast<char*>(loaded->m_pColors.get()), 6), "ABCDEF");
     EXPECT_EQ(loaded->m_pExtra[0], 1);
@@ -206,24 +189,20 @@ TEST(KSDataLoad, PaletteTablesBeforeTheCountAreSkipped) {
 
 TEST(KSDataLoad, HostileSizesFailWithTextBeforeAllocating) {
     const auto layerWith = [](qint32 w, qint32 h) {
-        return CChunkBuilder()
-            .Object(1003, CChunkBuilder().Object(
-                              1003, CChunkBuilder().Int(1001, w).Int(1002, h).Data(1003, "xy")))
-            .Document();
+        const CChunkList layer = CChunkList().Long(1001, w).Long(1002, h).Data(1003, "xy");
+        return DeviceDocument(CChunkList().Object(1003, CChunkList().Object(1003, layer)));
     };
     const auto paletteWith = [](qint32 count) {
-        return CChunkBuilder()
-            .Object(1004, CChunkBuilder().Object(1003, CChunkBuilder().Int(1001, count)))
-            .Document();
+        const CChunkList palette = CChunkList().Long(1001, count);
+        return DeviceDocument(CChunkList().Object(1004, CChunkList().Object(1003, palette)));
     };
     const QByteArray cases[] = {
         layerWith(0x7FFFFFFF, 0x7FFFFFFF), // w × h overflows 32 bits
         layerWith(100000, 100000),         // 10 GB claimed by a tiny stream
         paletteWith(-1),                   // negative count
         paletteWith(0x7FFFFFFF),           // tables far larger than the stream
-        CChunkBuilder()
-            .Data(1008, QByteArray(3, 'x'))
-            .Document()
+        // a text chunk claiming 4 GB
+        DeviceDocument(CChunkList().Data(1008, QByteArray(3, 'x')))
             .replace(Hex("F003 03000000"), Hex("F003 FFFFFFFF")),
     };
     for (const QByteArray& bytes : cases) {

@@ -1,4 +1,4 @@
-#include "KomFixtures.h"
+#include "support/KomFixtures.h"
 
 #include <QFile>
 #include <QtEndian>
