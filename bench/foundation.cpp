@@ -10,8 +10,7 @@
 
 namespace {
 
-QByteArray PseudoRandomBytes(qint64 size)
-{
+QByteArray PseudoRandomBytes(qint64 size) {
     QByteArray bytes(size, Qt::Uninitialized);
     quint32 state = 12345;
     for (char& c : bytes) {
@@ -24,8 +23,7 @@ QByteArray PseudoRandomBytes(qint64 size)
 constexpr qint64 kHexBytes = 40ll << 20;
 constexpr qint64 kMd5Bytes = 20ll << 20;
 
-void BM_HexEncode(benchmark::State& state)
-{
+void BM_HexEncode(benchmark::State& state) {
     const QByteArray bytes = PseudoRandomBytes(kHexBytes);
     QByteArray text;
     for (auto _ : state) {
@@ -37,8 +35,7 @@ void BM_HexEncode(benchmark::State& state)
 }
 BENCHMARK(BM_HexEncode)->Unit(benchmark::kMillisecond);
 
-void BM_HexDecode(benchmark::State& state)
-{
+void BM_HexDecode(benchmark::State& state) {
     const QByteArray text = BytesToHex(PseudoRandomBytes(kHexBytes / 2));
     QByteArray out;
     for (auto _ : state) {
@@ -49,8 +46,7 @@ void BM_HexDecode(benchmark::State& state)
 }
 BENCHMARK(BM_HexDecode)->Unit(benchmark::kMillisecond);
 
-void BM_MD5Hex(benchmark::State& state)
-{
+void BM_MD5Hex(benchmark::State& state) {
     const QByteArray bytes = PseudoRandomBytes(kMd5Bytes);
     for (auto _ : state)
         benchmark::DoNotOptimize(MD5Hex(bytes));
@@ -59,20 +55,19 @@ void BM_MD5Hex(benchmark::State& state)
 BENCHMARK(BM_MD5Hex)->Unit(benchmark::kMillisecond);
 
 // A 1024 × 1024 document with 20 layers.
-CKSData MakeLargeDocument()
-{
+CKSData MakeLargeDocument() {
     CKSData document;
     document.Create(1024, 1024);
     for (int i = 1; i < 20; ++i)
         document.m_pLayers->AddNewLayer(1024, 1024, i);
     const QByteArray pixels = PseudoRandomBytes(1024 * 1024);
     for (int i = 0; i < 20; ++i)
-        std::memcpy(document.m_pLayers->GetLayer(i)->m_pBits.get(), pixels.constData(), pixels.size());
+        std::memcpy(document.m_pLayers->GetLayer(i)->m_pBits.get(), pixels.constData(),
+                    pixels.size());
     return document;
 }
 
-void BM_DocumentSave(benchmark::State& state)
-{
+void BM_DocumentSave(benchmark::State& state) {
     const CKSData document = MakeLargeDocument();
     qint64 bytes = 0;
     for (auto _ : state) {
@@ -86,8 +81,7 @@ void BM_DocumentSave(benchmark::State& state)
 }
 BENCHMARK(BM_DocumentSave)->Unit(benchmark::kMillisecond);
 
-void BM_DocumentLoad(benchmark::State& state)
-{
+void BM_DocumentLoad(benchmark::State& state) {
     QBuffer saved;
     saved.open(QIODevice::WriteOnly);
     MakeLargeDocument().Save(saved, nullptr);

@@ -5,25 +5,14 @@
 #include "convert/KomSerializer.h"
 #include "model/KSData.h"
 #include "model/Koma2Data.h"
+#include "tests/support/Koma2Container.h"
 
 #include <QBuffer>
-#include <QtEndian>
-
-#include <zlib.h>
 
 namespace {
 
 QByteArray WrapBody(const QByteArray& body) {
-    QByteArray file("KOMA2\0\0\1", 8);
-    uchar length[4];
-    qToLittleEndian<quint32>(quint32(body.size()), length);
-    file.append(reinterpret_cast<const char*>(length), 4);
-    uLongf compressedLength = compressBound(uLong(body.size()));
-    QByteArray compressed(qsizetype(compressedLength), Qt::Uninitialized);
-    compress2(reinterpret_cast<Bytef*>(compressed.data()), &compressedLength,
-              reinterpret_cast<const Bytef*>(body.constData()), uLong(body.size()), 1);
-    compressed.truncate(qsizetype(compressedLength));
-    return file + compressed;
+    return Koma2Container(body, 1, -1, 1);
 }
 
 } // namespace

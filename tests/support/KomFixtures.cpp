@@ -1,10 +1,11 @@
 #include "support/KomFixtures.h"
 
+#include "support/Koma2Container.h"
+
 #include <QFile>
 #include <QtEndian>
 
 #include <random>
-#include <zlib.h>
 
 namespace {
 
@@ -46,16 +47,7 @@ CChunkList& CChunkList::Data(quint16 id, const QByteArray& payload) {
 }
 
 QByteArray Koma2File(const QByteArray& body, quint8 mode, qint64 declaredLength) {
-    QByteArray file("KOMA2");
-    AppendLe16(file, 0);
-    file.append(char(mode));
-    AppendLe32(file, quint32(declaredLength < 0 ? body.size() : declaredLength));
-    uLongf length = compressBound(uLong(body.size()));
-    QByteArray compressed(qsizetype(length), Qt::Uninitialized);
-    compress2(reinterpret_cast<Bytef*>(compressed.data()), &length,
-              reinterpret_cast<const Bytef*>(body.constData()), uLong(body.size()), 6);
-    compressed.truncate(qsizetype(length));
-    return file + compressed;
+    return Koma2Container(body, mode, declaredLength);
 }
 
 CChunkList Koma2Layer(const QByteArray& pixels, const QByteArray& name, quint8 visible) {
