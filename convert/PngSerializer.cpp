@@ -1,0 +1,489 @@
+#include "convert/PngSerializer.h"
+
+#include "convert/DibSection.h"
+#include "convert/FileException.h"
+#include "model/KSData.h"
+#include "res/MessageFormat.h"
+#include "res/StringTable.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <png.h>
+
+#include <algorithm>
+#include <array>
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+static_assert(sizeof(png_color) == 3, "PLTE entries are read and written as packed triples");
+
+// What the libpng callbacks share with the code that drives libpng. Plain
+// data only: the callbacks may leave through a long jump.
+struct PngIo {
+    QIODevice* device = nullptr;
+    bool endOfFile = false;
+    bool writeFault = false;
+    char message[128] = {};
+};
+
+[[noreturn]] void OnPngError(png_structp png, png_const_charp message) {
+    auto* io = static_cast<PngIo*>(png_get_error_ptr(png));
+    qstrncpy(io->message, message ? message : "", sizeof io->message);
+    png_longjmp(png, 1);
+}
+
+// libpng warns about conditions it recovers from (a damaged ancillary chunk,
+// an unusual but readable layout); the image is still good, so the warning is
+// not passed on.
+void OnPngWarning(png_structp, png_const_charp) {}
+
+void ReadFromDevice(png_structp png, png_bytep data, size_t length) {
+    auto* io = static_cast<PngIo*>(png_get_io_ptr(png));
+    if (io->device->read(reinterpret_cast<char*>(data), qint64(length)) != qint64(length)) {
+        io->endOfFile = true;
+        png_error(png, "unexpected end of data");
+    }
+}
+
+void WriteToDevice(png_structp png, png_bytep data, size_t length) {
+    auto* io = static_cast<PngIo*>(png_get_io_ptr(png));
+    if (io->device->write(reinterpret_cast<const char*>(data), qint64(length)) != qint64(length)) {
+        io->writeFault = true;
+        png_error(png, "write failed");
+    }
+}
+
+// The device is flushed by its owner when it is committed or closed.
+void FlushDevice(png_structp) {}
+
+using PngStep = void (*)(png_structp png, png_infop info, void* arg);
+
+// Runs libpng calls that may fail. libpng reports a failure by a long jump
+// back to this frame; neither it nor a step holds an object with a
+// destructor, so the jump skips no cleanup. Every libpng call that can fail
+// runs inside a step, so no jump ever targets a frame that has returned.
+bool RunPngStep(png_structp png, png_infop info, PngStep step, void* arg) {
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    step(png, info, arg);
+    return true;
+}
+
+QString DeviceName(const QIODevice* device) {
+    const auto* file = qobject_cast<const QFile*>(device);
+    return file ? file->fileName() : QString();
+}
+
+// `summary`, followed by libpng's own description of the fault when it gave one.
+QString FaultText(const QString& summary, const PngIo& io) {
+    return io.message[0] ? summary + u'\n' + QString::fromLatin1(io.message) : summary;
+}
+
+struct PngHeader {
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    int bitDepth = 0;
+    int colorType = 0;
+};
+
+struct PngRowLayout {
+    bool bgr = false;
+    size_t rowBytes = 0;
+};
+
+// A libpng read structure with its info structure, reading from a device and
+// refusing images wider or taller than a limit while reading the header.
+class CPngReader {
+public:
+    CPngReader(QIODevice& device, png_uint_32 maxSize) {
+        m_io.device = &device;
+        m_png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &m_io, OnPngError, OnPngWarning);
+        if (!m_png)
+            return;
+        m_info = png_create_info_struct(m_png);
+        png_set_read_fn(m_png, &m_io, ReadFromDevice);
+        png_set_user_limits(m_png, maxSize, maxSize);
+    }
+    ~CPngReader() { png_destroy_read_struct(&m_png, &m_info, nullptr); }
+    CPngReader(const CPngReader&) = delete;
+    CPngReader& operator=(const CPngReader&) = delete;
+
+    bool IsReady() const { return m_png && m_info; }
+    QString CreationError() const {
+        return m_png ? QStringLiteral(u"PNG構造体を初期化出来ませんでした。")
+                     : QStringLiteral(u"PNG構造体を作成出来ませんでした。");
+    }
+    png_structp Png() const { return m_png; }
+    png_infop Info() const { return m_info; }
+
+    // Reads the chunks before the image data and the header values.
+    bool ReadInfo(PngHeader& header) {
+        return RunPngStep(
+            m_png, m_info,
+            [](png_structp png, png_infop info, void* arg) {
+                auto* h = static_cast<PngHeader*>(arg);
+                png_read_info(png, info);
+                png_get_IHDR(png, info, &h->width, &h->height, &h->bitDepth, &h->colorType, nullptr,
+                             nullptr, nullptr);
+            },
+            &header);
+    }
+
+    // Asks for one byte per sample under 8 bits, blue-green-red order when
+    // `bgr`, and whole rows for interlaced images; true when rows then take
+    // exactly `rowBytes` bytes.
+    bool PrepareRows(bool bgr, size_t rowBytes) {
+        PngRowLayout layout{bgr, 0};
+        const bool prepared = RunPngStep(
+            m_png, m_info,
+            [](png_structp png, png_infop info, void* arg) {
+                auto* l = static_cast<PngRowLayout*>(arg);
+                if (png_get_bit_depth(png, info) < 8)
+                    png_set_packing(png);
+                if (l->bgr)
+                    png_set_bgr(png);
+                png_set_interlace_handling(png);
+                png_read_update_info(png, info);
+                l->rowBytes = png_get_rowbytes(png, info);
+            },
+            &layout);
+        return prepared && layout.rowBytes == rowBytes;
+    }
+
+    // Reads every row through `rows` (one pointer per row), then the chunks
+    // after the image data.
+    bool ReadImage(png_bytepp rows) {
+        return RunPngStep(
+            m_png, m_info,
+            [](png_structp png, png_infop, void* arg) {
+                png_read_image(png, static_cast<png_bytepp>(arg));
+                png_read_end(png, nullptr);
+            },
+            rows);
+    }
+
+    QString ErrorText() const {
+        if (m_io.endOfFile)
+            return CFileException::EndOfFile(DeviceName(m_io.device)).GetErrorMessage();
+        return FaultText(QStringLiteral(u"PNG画像を読み込めませんでした。"), m_io);
+    }
+
+private:
+    PngIo m_io;
+    png_structp m_png = nullptr;
+    png_infop m_info = nullptr;
+};
+
+struct PngPaletteImage {
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    png_const_colorp palette = nullptr; // 256 entries
+    png_bytepp rows = nullptr;
+};
+
+// A libpng write structure with its info structure, writing to a device.
+class CPngWriter {
+public:
+    explicit CPngWriter(QIODevice& device) {
+        m_io.device = &device;
+        m_png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &m_io, OnPngError, OnPngWarning);
+        if (!m_png)
+            return;
+        m_info = png_create_info_struct(m_png);
+        png_set_write_fn(m_png, &m_io, WriteToDevice, FlushDevice);
+    }
+    ~CPngWriter() { png_destroy_write_struct(&m_png, &m_info); }
+    CPngWriter(const CPngWriter&) = delete;
+    CPngWriter& operator=(const CPngWriter&) = delete;
+
+    bool IsReady() const { return m_png && m_info; }
+
+    // Writes an 8-bit palette image, not interlaced, with the standard
+    // compression and filter methods and nothing beyond IHDR, PLTE, the
+    // image data and IEND.
+    bool Write(PngPaletteImage& image) {
+        return RunPngStep(
+            m_png, m_info,
+            [](png_structp png, png_infop info, void* arg) {
+                auto* i = static_cast<PngPaletteImage*>(arg);
+                png_set_IHDR(png, info, i->width, i->height, 8, PNG_COLOR_TYPE_PALETTE,
+                             PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                             PNG_FILTER_TYPE_DEFAULT);
+                png_set_PLTE(png, info, i->palette, 256);
+                png_write_info(png, info);
+                png_write_image(png, i->rows);
+                png_write_end(png, nullptr);
+            },
+            &image);
+    }
+
+    QString ErrorText() const {
+        if (m_io.writeFault) {
+            return CFileException::WriteFault(DeviceName(m_io.device), m_io.device->errorString())
+                .GetErrorMessage();
+        }
+        return FaultText(QStringLiteral(u"PNG画像を書き出せませんでした。"), m_io);
+    }
+
+private:
+    PngIo m_io;
+    png_structp m_png = nullptr;
+    png_infop m_info = nullptr;
+};
+
+const QString& DeepBitsText() {
+    static const QString text = QStringLiteral(u"8ビットを超えるPNG画像には現在対応していません。");
+    return text;
+}
+
+// Row pointers from the top row of a picture stored top-down.
+std::vector<png_bytep> TopDownRows(quint8* pixels, png_uint_32 height, size_t rowBytes) {
+    std::vector<png_bytep> rows(height);
+    for (png_uint_32 r = 0; r < height; ++r)
+        rows[r] = pixels + size_t(r) * rowBytes;
+    return rows;
+}
+
+// Row pointers that put PNG row r at memory row height - 1 - r of a
+// bottom-up picture, so that it stands upright.
+std::vector<png_bytep> BottomUpRows(CDibSection& dib) {
+    const qint32 height = dib.GetHeight();
+    std::vector<png_bytep> rows(static_cast<size_t>(height));
+    for (qint32 r = 0; r < height; ++r)
+        rows[size_t(r)] = dib.GetRow(height - 1 - r);
+    return rows;
+}
+
+// A 256-entry colour table in blue-green-red order: grey (k, k, k) for a grey
+// image, the PLTE entries for a palette image. Entries past the PLTE count,
+// which a malformed image may still use, are black.
+std::array<quint8, 768> ThumbnailColorTable(const CPngReader& reader, int colorType) {
+    std::array<quint8, 768> table{};
+    if (colorType == PNG_COLOR_TYPE_GRAY) {
+        for (int k = 0; k < 256; ++k)
+            std::memset(&table[size_t(k) * 3], k, 3);
+        return table;
+    }
+    png_colorp palette = nullptr;
+    int count = 0;
+    png_get_PLTE(reader.Png(), reader.Info(), &palette, &count);
+    for (int k = 0; k < std::min(count, 256); ++k) {
+        table[size_t(k) * 3] = palette[k].blue;
+        table[size_t(k) * 3 + 1] = palette[k].green;
+        table[size_t(k) * 3 + 2] = palette[k].red;
+    }
+    return table;
+}
+
+// Turns each row of one index byte per pixel, at the start of its DIB row,
+// into three table bytes per pixel. Working from the right end keeps every
+// index byte unread-over until it has been used.
+void ExpandIndexedRows(CDibSection& dib, const std::array<quint8, 768>& table) {
+    const qint32 width = dib.GetWidth();
+    for (qint32 row = 0; row < dib.GetHeight(); ++row) {
+        quint8* line = dib.GetRow(row);
+        for (qint32 j = width - 1; j >= 0; --j)
+            std::memcpy(line + size_t(j) * 3, &table[size_t(line[j]) * 3], 3);
+    }
+}
+
+// Draws blue-green-red-alpha rows over white into the DIB's top-down rows.
+void CompositeOverWhite(CDibSection& dib, const std::vector<quint8>& bgra) {
+    const qint32 width = dib.GetWidth();
+    const qint32 height = dib.GetHeight();
+    for (qint32 r = 0; r < height; ++r) {
+        const quint8* from = bgra.data() + size_t(r) * size_t(width) * 4;
+        quint8* to = dib.GetRow(height - 1 - r);
+        for (qint32 j = 0; j < width; ++j, from += 4, to += 3) {
+            const unsigned alpha = from[3];
+            const unsigned white = (255 - alpha) * 255;
+            to[0] = quint8((from[0] * alpha + white) / 255);
+            to[1] = quint8((from[1] * alpha + white) / 255);
+            to[2] = quint8((from[2] * alpha + white) / 255);
+        }
+    }
+}
+
+} // namespace
+
+QString CPngSerializer::GetDescription() const {
+    return LoadStringResource(IDS_PNG_DESCRIPTION);
+}
+
+QString CPngSerializer::GetExtension() const {
+    return QStringLiteral(".png");
+}
+
+bool CPngSerializer::Import(CKSData& document, const QString& path) {
+    m_strLastError.clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_strLastError = QStringLiteral(u"ファイルをオープン出来ませんでした。");
+        return false;
+    }
+    return ImportFrom(document, file);
+}
+
+bool CPngSerializer::ImportFrom(CKSData& document, QIODevice& device) {
+    m_strLastError.clear();
+    CPngReader reader(device, kMaxImageSize);
+    if (!reader.IsReady()) {
+        m_strLastError = reader.CreationError();
+        return false;
+    }
+    PngHeader header;
+    if (!reader.ReadInfo(header)) {
+        m_strLastError = reader.ErrorText();
+        return false;
+    }
+    if (header.bitDepth > 8) {
+        m_strLastError = DeepBitsText();
+        return false;
+    }
+    if (header.colorType != PNG_COLOR_TYPE_GRAY && header.colorType != PNG_COLOR_TYPE_PALETTE) {
+        m_strLastError = LoadStringResource(IDS_TOO_MANY_COLORS);
+        return false;
+    }
+    if (!reader.PrepareRows(false, header.width)) {
+        m_strLastError = reader.ErrorText();
+        return false;
+    }
+
+    document.Create(qint32(header.width), qint32(header.height));
+    CKSPalette* palette = document.GetCurrentPalette();
+    quint8* colors = palette->m_pColors.get();
+    if (header.colorType == PNG_COLOR_TYPE_GRAY) {
+        for (int k = 0; k < 256; ++k)
+            std::memset(colors + size_t(k) * 3, k, 3);
+    } else {
+        png_colorp entries = nullptr;
+        int count = 0;
+        if (png_get_PLTE(reader.Png(), reader.Info(), &entries, &count) && entries)
+            std::memcpy(colors, entries, size_t(std::clamp(count, 0, 256)) * 3);
+
+        png_bytep alpha = nullptr;
+        int alphaCount = 0;
+        if (png_get_tRNS(reader.Png(), reader.Info(), &alpha, &alphaCount, nullptr) && alpha) {
+            for (int k = 0; k < std::min(alphaCount, 256); ++k) {
+                if (alpha[k] == 0) {
+                    document.m_nTransparentIndex = quint8(k);
+                    break;
+                }
+            }
+        }
+    }
+
+    std::vector<png_bytep> rows =
+        TopDownRows(document.GetCurrentLayer()->m_pBits.get(), header.height, header.width);
+    if (!reader.ReadImage(rows.data())) {
+        m_strLastError = reader.ErrorText();
+        return false;
+    }
+    return true;
+}
+
+bool CPngSerializer::Export(const CKSData& document, const QString& path) {
+    m_strLastError.clear();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        m_strLastError = QStringLiteral(u"ファイルを開けませんでした。");
+        return false;
+    }
+    // An export that fails leaves the save file uncommitted, which removes
+    // its temporary file and keeps whatever was at `path`.
+    if (!ExportTo(document, file))
+        return false;
+    if (!file.commit()) {
+        m_strLastError = CFileException::WriteFault(path, file.errorString()).GetErrorMessage();
+        return false;
+    }
+    return true;
+}
+
+bool CPngSerializer::ExportTo(const CKSData& document, QIODevice& device) {
+    m_strLastError.clear();
+    if (!document.IsConsistent())
+        return false;
+    CPngWriter writer(device);
+    if (!writer.IsReady()) {
+        m_strLastError = QStringLiteral(u"PNG構造体の初期化に失敗しました。");
+        return false;
+    }
+    const std::array<quint8, 768> rgb = document.GetCurrentPalette()->GetRgb256();
+    const png_uint_32 width = png_uint_32(document.m_nWidth);
+    const png_uint_32 height = png_uint_32(document.m_nHeight);
+    // libpng only reads the rows it is given.
+    std::vector<png_bytep> rows =
+        TopDownRows(document.GetCurrentLayer()->m_pBits.get(), height, width);
+    PngPaletteImage image{width, height, reinterpret_cast<png_const_colorp>(rgb.data()),
+                          rows.data()};
+    if (!writer.Write(image)) {
+        m_strLastError = writer.ErrorText();
+        return false;
+    }
+    return true;
+}
+
+bool LoadPngThumbnail(CDibSection& dib, QIODevice& file, QString& errorText) {
+    CPngReader reader(file, kMaxThumbnailSize);
+    if (!reader.IsReady()) {
+        errorText = reader.CreationError();
+        return false;
+    }
+    PngHeader header;
+    if (!reader.ReadInfo(header)) {
+        errorText = reader.ErrorText();
+        return false;
+    }
+    if (header.bitDepth > 8) {
+        errorText = DeepBitsText();
+        return false;
+    }
+    size_t channels = 0;
+    switch (header.colorType) {
+    case PNG_COLOR_TYPE_GRAY:
+    case PNG_COLOR_TYPE_PALETTE:
+        channels = 1;
+        break;
+    case PNG_COLOR_TYPE_RGB:
+        channels = 3;
+        break;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+        channels = 4;
+        break;
+    default:
+        errorText = FormatDirectives(QStringLiteral(u"カラータイプ %s には未対応です。"),
+                                     {QString::number(header.colorType)});
+        return false;
+    }
+    if (!reader.PrepareRows(true, size_t(header.width) * channels)) {
+        errorText = reader.ErrorText();
+        return false;
+    }
+    if (!dib.Create(qint32(header.width), qint32(header.height), 24))
+        return false;
+
+    bool read = false;
+    if (channels == 4) {
+        std::vector<quint8> bgra(size_t(header.width) * 4 * header.height);
+        std::vector<png_bytep> rows = TopDownRows(bgra.data(), header.height, header.width * 4);
+        read = reader.ReadImage(rows.data());
+        if (read)
+            CompositeOverWhite(dib, bgra);
+    } else {
+        std::vector<png_bytep> rows = BottomUpRows(dib);
+        read = reader.ReadImage(rows.data());
+        if (read && channels == 1)
+            ExpandIndexedRows(dib, ThumbnailColorTable(reader, header.colorType));
+    }
+    if (!read) {
+        dib.Release();
+        errorText = reader.ErrorText();
+        return false;
+    }
+    return true;
+}
