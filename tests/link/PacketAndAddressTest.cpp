@@ -1,0 +1,71 @@
+#include "link/LocalAddress.h"
+#include "link/Packet.h"
+#include "link/SocketError.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+TEST(Packet, LinesSplitAtTheFirstColonOnly) {
+    QByteArray name = "untouched";
+    QByteArray value = "untouched";
+    EXPECT_FALSE(SplitPacketLine("no colon", name, value));
+    EXPECT_EQ(name, "untouched");
+    EXPECT_EQ(value, "untouched");
+
+    ASSERT_TRUE(SplitPacketLine("ok:", name, value));
+    EXPECT_EQ(name, "ok");
+    EXPECT_TRUE(value.isEmpty());
+
+    ASSERT_TRUE(SplitPacketLine(QByteArrayView(":a:b\r\0", 6), name, value));
+    EXPECT_TRUE(name.isEmpty());
+    EXPECT_EQ(value, QByteArray("a:b\r\0", 5));
+}
+
+TEST(Packet, RequestLinesKeepTheArgumentBytes) {
+    EXPECT_EQ(MakeRequestLine("GetFileList"), "GetFileList:\n");
+    const QByteArray name("\0\xc3(\xff", 4);
+    EXPECT_EQ(MakeRequestLine("DeleteFile", name), QByteArray("DeleteFile:\0\xc3(\xff\n", 16));
+}
+
+TEST(SocketError, QtErrorsMapToTheSystemsErrnoAndText) {
+    EXPECT_EQ(ErrnoFromSocketError(QAbstractSocket::AddressInUseError), EADDRINUSE);
+    EXPECT_EQ(ErrnoFromSocketError(QAbstractSocket::ConnectionRefusedError), ECONNREFUSED);
+    EXPECT_EQ(ErrnoFromSocketError(QAbstractSocket::SocketAccessError), EACCES);
+    EXPECT_EQ(ErrnoFromSocketError(QAbstractSocket::SocketTimeoutError), ETIMEDOUT);
+    EXPECT_EQ(ErrnoFromSocketError(QAbstractSocket::UnknownSocketError), EIO);
+
+    const CSocketError error = MakeSocketError(QAbstractSocket::SocketAddressNotAvailableError);
+    EXPECT_EQ(error.nCode, EADDRNOTAVAIL);
+    EXPECT_EQ(error.strText, QString::fromLocal8Bit(std::strerror(EADDRNOTAVAIL)));
+}
+
+TEST(LocalAddress, ShowsTheFirstIPv4OfAnInterfaceThatIsUpAndNotLoopback) {
+    using F = QNetworkInterface::InterfaceFlag;
+    const QNetworkInterface::InterfaceFlags up = F::IsUp | F::IsRunning;
+    const QList<CInterfaceAddress> candidates = {
+        {up | F::IsLoopBack, QHostAddress("127.0.0.1")},
+        {F::IsRunning, QHostAddress("10.0.0.7")}, // down
+        {up, QHostAddress("169.254.3.4")},        // link-local
+        {up, QHostAddress("fe80::1")},
+        {up, QHostAddress("2001:db8::5")},
+        {up, QHostAddress("192.168.0.5")},
+        {up, QHostAddress("192.168.1.9")},
+    };
+    EXPECT_EQ(FirstUsableIPv4(candidates), "192.168.0.5");
+    EXPECT_EQ(FirstUsableIPv4(candidates.first(5)), "");
+}
+
+TEST(LocalAddress, IsEmptyOrADottedIPv4Address) {
+    const QString address = GetLocalAddress();
+    if (!address.isEmpty()) {
+        QHostAddress parsed;
+        ASSERT_TRUE(parsed.setAddress(address));
+        EXPECT_EQ(parsed.protocol(), QAbstractSocket::IPv4Protocol);
+    }
+}
+
+} // namespace
