@@ -2,28 +2,26 @@
 
 namespace {
 
-QString Named(const QString& fileName)
-{
+QString Named(const QString& fileName) {
     return fileName.isEmpty() ? QStringLiteral(u"ファイル") : fileName;
 }
 
 } // namespace
 
-CFileException CFileException::EndOfFile(const QString& fileName)
-{
-    return CFileException(QStringLiteral(u"%1 の終わりを越えて読み込もうとしました。").arg(Named(fileName)));
+CFileException CFileException::EndOfFile(const QString& fileName) {
+    return CFileException(
+        QStringLiteral(u"%1 の終わりを越えて読み込もうとしました。").arg(Named(fileName)));
 }
 
-CFileException CFileException::WriteFault(const QString& fileName, const QString& reason)
-{
-    QString text = QStringLiteral(u"%1 への書き込み中にエラーが発生しました。").arg(Named(fileName));
+CFileException CFileException::WriteFault(const QString& fileName, const QString& reason) {
+    QString text =
+        QStringLiteral(u"%1 への書き込み中にエラーが発生しました。").arg(Named(fileName));
     if (!reason.isEmpty())
         text += u'\n' + reason;
     return CFileException(text);
 }
 
-CFileException CFileException::BadFormat(const QString& fileName)
-{
+CFileException CFileException::BadFormat(const QString& fileName) {
     return CFileException(QStringLiteral(u"%1 の形式が正しくありません。").arg(Named(fileName)));
 }
 

@@ -23,14 +23,12 @@ public:
     virtual int GetCapabilities() const { return 0; }
     // Reads the file at `path` into `document`. Starts by clearing
     // m_strLastError, and leaves a text there for failures that carry one.
-    virtual bool Import(CKSData& document, const QString& path)
-    {
+    virtual bool Import(CKSData& document, const QString& path) {
         (void)document, (void)path;
         return false;
     }
     // Writes `document` to a new file at `path`; same error convention.
-    virtual bool Export(const CKSData& document, const QString& path)
-    {
+    virtual bool Export(const CKSData& document, const QString& path) {
         (void)document, (void)path;
         return false;
     }

@@ -9,21 +9,18 @@ constexpr qint64 kChunkHeaderSize = 6;
 
 } // namespace
 
-void CChunkFile::WriteHeader(quint16 id, quint32 size)
-{
+void CChunkFile::WriteHeader(quint16 id, quint32 size) {
     WriteWord(id);
     WriteLong(qint32(size));
 }
 
-void CChunkFile::BeginChunk(quint16 id)
-{
+void CChunkFile::BeginChunk(quint16 id) {
     WriteWord(id);
     m_openChunks.push_back(quint64(GetPosition()));
     WriteLong(0);
 }
 
-void CChunkFile::EndChunk()
-{
+void CChunkFile::EndChunk() {
     const qint64 end = GetPosition();
     const qint64 sizeField = qint64(m_openChunks.back());
     m_openChunks.pop_back();
@@ -32,38 +29,32 @@ void CChunkFile::EndChunk()
     SeekToEnd();
 }
 
-void CChunkFile::WriteTextChunk(quint16 id, const QByteArray& text)
-{
+void CChunkFile::WriteTextChunk(quint16 id, const QByteArray& text) {
     WriteDataChunk(id, text.constData(), text.size());
 }
 
-void CChunkFile::WriteByteChunk(quint16 id, quint8 value)
-{
+void CChunkFile::WriteByteChunk(quint16 id, quint8 value) {
     WriteHeader(id, 1);
     WriteByte(value);
 }
 
-void CChunkFile::WriteIntChunk(quint16 id, qint32 value)
-{
+void CChunkFile::WriteIntChunk(quint16 id, qint32 value) {
     WriteHeader(id, 4);
     WriteLong(value);
 }
 
-void CChunkFile::WriteDataChunk(quint16 id, const void* data, qint64 count)
-{
+void CChunkFile::WriteDataChunk(quint16 id, const void* data, qint64 count) {
     WriteHeader(id, quint32(count));
     Write(data, count);
 }
 
-void CChunkFile::WriteObjectChunk(quint16 id, const CChunkSerializer& object)
-{
+void CChunkFile::WriteObjectChunk(quint16 id, const CChunkSerializer& object) {
     BeginChunk(id);
     object.WriteChunks(*this);
     EndChunk();
 }
 
-void ReadChunks(CFileUtility& file, CChunkSerializer& target, quint32 length)
-{
+void ReadChunks(CFileUtility& file, CChunkSerializer& target, quint32 length) {
     target.OnBeginRead();
     quint64 pos = quint64(file.GetPosition());
     const quint64 end = pos + length;
@@ -81,8 +72,7 @@ void ReadChunks(CFileUtility& file, CChunkSerializer& target, quint32 length)
 
 namespace StandardDocument {
 
-bool Save(const CChunkSerializer& target, QIODevice& file, QString* errorText)
-{
+bool Save(const CChunkSerializer& target, QIODevice& file, QString* errorText) {
     try {
         CChunkFile chunkFile(&file, false);
         const QByteArray signature = target.GetSignature();
@@ -95,8 +85,7 @@ bool Save(const CChunkSerializer& target, QIODevice& file, QString* errorText)
     }
 }
 
-bool Load(CChunkSerializer& target, QIODevice& file, QString* errorText)
-{
+bool Load(CChunkSerializer& target, QIODevice& file, QString* errorText) {
     try {
         CFileUtility reader(&file, false);
         const QByteArray signature = target.GetSignature();
@@ -115,8 +104,7 @@ bool Load(CChunkSerializer& target, QIODevice& file, QString* errorText)
 
 } // namespace StandardDocument
 
-bool LoadFromPath(CChunkSerializer& target, const QString& path, QString* errorText)
-{
+bool LoadFromPath(CChunkSerializer& target, const QString& path, QString* errorText) {
     CFileUtility file;
     QString openError;
     if (!file.Open(false, path, &openError)) {
@@ -126,8 +114,7 @@ bool LoadFromPath(CChunkSerializer& target, const QString& path, QString* errorT
     return target.Load(*file.GetFile(), errorText);
 }
 
-void ReportFailure(QString* errorText, const QString& text, const QString& detail)
-{
+void ReportFailure(QString* errorText, const QString& text, const QString& detail) {
     QString message = text;
     if (!detail.isEmpty())
         message += QStringLiteral("\n\n") + detail;

@@ -20,20 +20,17 @@ public:
     virtual void WriteChunks(CChunkFile& file) const { (void)file; }
     // Called once per child chunk with the file positioned at its payload.
     // It may read any amount: ReadChunks repositions the file afterwards.
-    virtual void ReadChunk(CFileUtility& file, quint16 id, quint32 size)
-    {
+    virtual void ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
         (void)file, (void)id, (void)size;
     }
     // Called before the first child of the object is read.
     virtual void OnBeginRead() {}
     virtual QByteArray GetSignature() const { return {}; }
-    virtual bool Save(QIODevice& file, QString* errorText)
-    {
+    virtual bool Save(QIODevice& file, QString* errorText) const {
         (void)file, (void)errorText;
         return false;
     }
-    virtual bool Load(QIODevice& file, QString* errorText)
-    {
+    virtual bool Load(QIODevice& file, QString* errorText) {
         (void)file, (void)errorText;
         return false;
     }

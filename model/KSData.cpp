@@ -14,14 +14,12 @@ namespace {
 
 // Throws before a table sized by stored values is allocated, when the stream
 // could not hold it anyway.
-void RequireRemaining(const CFileUtility& file, qint64 count)
-{
+void RequireRemaining(const CFileUtility& file, qint64 count) {
     if (count > file.GetRemaining())
         throw CFileException::EndOfFile(file.GetFileName());
 }
 
-QString ReadUtf8Text(CFileUtility& file, quint32 size)
-{
+QString ReadUtf8Text(CFileUtility& file, quint32 size) {
     return Utf8ToWide(file.ReadBytes(size));
 }
 
@@ -29,8 +27,7 @@ QString ReadUtf8Text(CFileUtility& file, quint32 size)
 
 // ---- CKSLayer ----
 
-void CKSLayer::AllocateBits(qint64 count)
-{
+void CKSLayer::AllocateBits(qint64 count) {
     FreeBits();
     if (count <= 0)
         return;
@@ -38,21 +35,18 @@ void CKSLayer::AllocateBits(qint64 count)
     m_nBitsLength = count;
 }
 
-void CKSLayer::FreeBits()
-{
+void CKSLayer::FreeBits() {
     m_pBits.reset();
     m_nBitsLength = 0;
 }
 
-quint8* CKSLayer::PixelsFor(qint32 width, qint32 height) const
-{
+quint8* CKSLayer::PixelsFor(qint32 width, qint32 height) const {
     if (width <= 0 || height <= 0 || !m_pBits)
         return nullptr;
     return m_nBitsLength >= qint64(width) * height ? m_pBits.get() : nullptr;
 }
 
-void CKSLayer::WriteChunks(CChunkFile& file) const
-{
+void CKSLayer::WriteChunks(CChunkFile& file) const {
     file.WriteIntChunk(ID_WIDTH, m_nWidth);
     file.WriteIntChunk(ID_HEIGHT, m_nHeight);
     const qint64 area = (m_nWidth > 0 && m_nHeight > 0) ? qint64(m_nWidth) * m_nHeight : 0;
@@ -62,8 +56,7 @@ void CKSLayer::WriteChunks(CChunkFile& file) const
     file.WriteIntChunk(ID_ID, m_nID);
 }
 
-void CKSLayer::ReadChunk(CFileUtility& file, quint16 id, quint32 size)
-{
+void CKSLayer::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
     switch (id) {
     case ID_WIDTH:
         m_nWidth = file.ReadLong();
@@ -95,8 +88,7 @@ void CKSLayer::ReadChunk(CFileUtility& file, quint16 id, quint32 size)
 
 // ---- CKSPalette ----
 
-void CKSPalette::Allocate(qint32 count)
-{
+void CKSPalette::Allocate(qint32 count) {
     m_pColors.reset();
     m_pExtra.reset();
     m_pKinds.reset();
@@ -108,8 +100,7 @@ void CKSPalette::Allocate(qint32 count)
     m_pKinds.reset(new quint8[size_t(m_nCount)]());
 }
 
-void CKSPalette::CopyFrom(const CKSPalette& source)
-{
+void CKSPalette::CopyFrom(const CKSPalette& source) {
     if (source.m_nCount != m_nCount)
         return;
     m_strName = source.m_strName;
@@ -120,16 +111,14 @@ void CKSPalette::CopyFrom(const CKSPalette& source)
     std::memcpy(m_pKinds.get(), source.m_pKinds.get(), size_t(m_nCount));
 }
 
-std::array<quint8, 768> CKSPalette::GetRgb256() const
-{
+std::array<quint8, 768> CKSPalette::GetRgb256() const {
     std::array<quint8, 768> rgb{};
     if (m_pColors)
         std::memcpy(rgb.data(), m_pColors.get(), size_t(std::min(m_nCount, 256)) * 3);
     return rgb;
 }
 
-void CKSPalette::WriteChunks(CChunkFile& file) const
-{
+void CKSPalette::WriteChunks(CChunkFile& file) const {
     const qint64 count = m_nCount;
     file.WriteIntChunk(ID_COUNT, m_nCount);
     file.WriteDataChunk(ID_COLORS, m_pColors.get(), count * 3);
@@ -144,8 +133,7 @@ void CKSPalette::WriteChunks(CChunkFile& file) const
     file.WriteTextChunk(ID_NAME, WideToUtf8(m_strName));
 }
 
-void CKSPalette::ReadChunk(CFileUtility& file, quint16 id, quint32 size)
-{
+void CKSPalette::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
     switch (id) {
     case ID_COUNT: {
         const qint32 count = file.ReadLong();
@@ -182,16 +170,14 @@ void CKSPalette::ReadChunk(CFileUtility& file, quint16 id, quint32 size)
 
 // ---- CKSEditableArray ----
 
-void CKSEditableArray::WriteChunks(CChunkFile& file) const
-{
+void CKSEditableArray::WriteChunks(CChunkFile& file) const {
     file.WriteIntChunk(ID_CURRENT, m_nCurrent);
     file.WriteIntChunk(ID_SERIAL, m_nSerial);
     for (const auto& item : m_items)
         file.WriteObjectChunk(ID_ITEM, *item);
 }
 
-void CKSEditableArray::ReadChunk(CFileUtility& file, quint16 id, quint32 size)
-{
+void CKSEditableArray::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
     switch (id) {
     case ID_CURRENT:
         m_nCurrent = file.ReadLong();
@@ -210,8 +196,7 @@ void CKSEditableArray::ReadChunk(CFileUtility& file, quint16 id, quint32 size)
     }
 }
 
-QString CKSEditableArray::MakeName(const char* format)
-{
+QString CKSEditableArray::MakeName(const char* format) {
     if (m_nSerial < INT_MAX)
         ++m_nSerial;
     return QString::asprintf(format, int(m_nSerial));
@@ -219,13 +204,11 @@ QString CKSEditableArray::MakeName(const char* format)
 
 // ---- CKSLayerArray ----
 
-std::unique_ptr<CChunkSerializer> CKSLayerArray::CreateItem() const
-{
+std::unique_ptr<CChunkSerializer> CKSLayerArray::CreateItem() const {
     return std::make_unique<CKSLayer>();
 }
 
-CKSLayer* CKSLayerArray::AddNewLayer(qint32 width, qint32 height, int index)
-{
+CKSLayer* CKSLayerArray::AddNewLayer(qint32 width, qint32 height, int index) {
     std::unordered_set<qint32> usedIds;
     usedIds.reserve(size_t(GetCount()));
     for (int i = 0; i < GetCount(); ++i)
@@ -241,11 +224,11 @@ CKSLayer* CKSLayerArray::AddNewLayer(qint32 width, qint32 height, int index)
         layer->AllocateBits(qint64(width) * height);
     layer->m_nID = freeId;
     layer->SetName(MakeName("Layer%02d"));
-    return static_cast<CKSLayer*>(m_items.InsertAt(std::clamp(index, 0, GetCount()), std::move(layer)));
+    return static_cast<CKSLayer*>(
+        m_items.InsertAt(std::clamp(index, 0, GetCount()), std::move(layer)));
 }
 
-void CKSLayerArray::GetShownLayers(int mode, std::vector<int>& shown) const
-{
+void CKSLayerArray::GetShownLayers(int mode, std::vector<int>& shown) const {
     shown.clear();
     const qint64 current = m_nCurrent;
     auto addIfValid = [&](qint64 index) {
@@ -285,13 +268,11 @@ void CKSLayerArray::GetShownLayers(int mode, std::vector<int>& shown) const
 
 // ---- CKSPaletteArray ----
 
-std::unique_ptr<CChunkSerializer> CKSPaletteArray::CreateItem() const
-{
+std::unique_ptr<CChunkSerializer> CKSPaletteArray::CreateItem() const {
     return std::make_unique<CKSPalette>();
 }
 
-CKSPalette* CKSPaletteArray::AddNewPalette()
-{
+CKSPalette* CKSPaletteArray::AddNewPalette() {
     auto* palette = static_cast<CKSPalette*>(m_items.InsertAt(0, std::make_unique<CKSPalette>()));
     palette->Allocate(256);
     palette->SetName(MakeName("Pal%02d"));
@@ -300,23 +281,19 @@ CKSPalette* CKSPaletteArray::AddNewPalette()
 
 // ---- CKSData ----
 
-QByteArray CKSData::GetSignature() const
-{
+QByteArray CKSData::GetSignature() const {
     return QByteArray(kSignature);
 }
 
-bool CKSData::Save(QIODevice& file, QString* errorText)
-{
+bool CKSData::Save(QIODevice& file, QString* errorText) const {
     return StandardDocument::Save(*this, file, errorText);
 }
 
-bool CKSData::Load(QIODevice& file, QString* errorText)
-{
+bool CKSData::Load(QIODevice& file, QString* errorText) {
     return StandardDocument::Load(*this, file, errorText);
 }
 
-bool CKSData::Create(qint32 width, qint32 height)
-{
+bool CKSData::Create(qint32 width, qint32 height) {
     m_nWidth = width;
     m_nHeight = height;
     m_pLayers = std::make_unique<CKSLayerArray>();
@@ -326,22 +303,19 @@ bool CKSData::Create(qint32 width, qint32 height)
     return true;
 }
 
-CKSLayer* CKSData::GetCurrentLayer() const
-{
+CKSLayer* CKSData::GetCurrentLayer() const {
     if (!m_pLayers || !m_pLayers->IsValidIndex(m_pLayers->m_nCurrent))
         return nullptr;
     return m_pLayers->GetLayer(m_pLayers->m_nCurrent);
 }
 
-CKSPalette* CKSData::GetCurrentPalette() const
-{
+CKSPalette* CKSData::GetCurrentPalette() const {
     if (!m_pPalettes || !m_pPalettes->IsValidIndex(m_pPalettes->m_nCurrent))
         return nullptr;
     return m_pPalettes->GetPalette(m_pPalettes->m_nCurrent);
 }
 
-bool CKSData::IsConsistent() const
-{
+bool CKSData::IsConsistent() const {
     if (m_nWidth <= 0 || m_nHeight <= 0 || GetLayerCount() == 0)
         return false;
     if (!GetCurrentLayer() || !GetCurrentPalette())
@@ -355,8 +329,7 @@ bool CKSData::IsConsistent() const
     return true;
 }
 
-void CKSData::WriteChunks(CChunkFile& file) const
-{
+void CKSData::WriteChunks(CChunkFile& file) const {
     file.WriteIntChunk(ID_WIDTH, m_nWidth);
     file.WriteIntChunk(ID_HEIGHT, m_nHeight);
     if (m_pLayers)
@@ -368,8 +341,7 @@ void CKSData::WriteChunks(CChunkFile& file) const
     file.WriteTextChunk(ID_TEXT, WideToUtf8(m_strText));
 }
 
-void CKSData::ReadChunk(CFileUtility& file, quint16 id, quint32 size)
-{
+void CKSData::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
     switch (id) {
     case ID_WIDTH:
         m_nWidth = file.ReadLong();

@@ -147,7 +147,7 @@ public:
     void WriteChunks(CChunkFile& file) const override;
     void ReadChunk(CFileUtility& file, quint16 id, quint32 size) override;
     QByteArray GetSignature() const override;
-    bool Save(QIODevice& file, QString* errorText) override;
+    bool Save(QIODevice& file, QString* errorText) const override;
     bool Load(QIODevice& file, QString* errorText) override;
 
     // Makes the document a blank picture with one layer and one palette.

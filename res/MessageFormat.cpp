@@ -4,15 +4,13 @@
 
 #include <vector>
 
-QString CMessageArg::AsText() const
-{
+QString CMessageArg::AsText() const {
     if (const auto* text = std::get_if<QString>(&m_value))
         return *text;
     return QString::number(std::get<qint64>(m_value));
 }
 
-qint64 CMessageArg::AsNumber() const
-{
+qint64 CMessageArg::AsNumber() const {
     if (const auto* number = std::get_if<qint64>(&m_value))
         return *number;
     return std::get<QString>(m_value).toLongLong();
@@ -20,8 +18,7 @@ qint64 CMessageArg::AsNumber() const
 
 namespace {
 
-QString FormatInsert(const CMessageArg& arg, QStringView type)
-{
+QString FormatInsert(const CMessageArg& arg, QStringView type) {
     if (type == u"d" || type == u"i" || type == u"ld" || type == u"I64d")
         return QString::number(arg.AsNumber());
     if (type == u"u" || type == u"lu")
@@ -35,8 +32,7 @@ QString FormatInsert(const CMessageArg& arg, QStringView type)
 
 } // namespace
 
-QString FormatMessageText(const QString& format, std::initializer_list<CMessageArg> args)
-{
+QString FormatMessageText(const QString& format, std::initializer_list<CMessageArg> args) {
     const std::vector<CMessageArg> argv(args);
     QString out;
     out.reserve(format.size() + 32);
@@ -73,8 +69,7 @@ QString FormatMessageText(const QString& format, std::initializer_list<CMessageA
     return out;
 }
 
-QString FormatDirectives(const QString& format, std::initializer_list<CMessageArg> args)
-{
+QString FormatDirectives(const QString& format, std::initializer_list<CMessageArg> args) {
     const std::vector<CMessageArg> argv(args);
     size_t nextArg = 0;
     QString out;
@@ -99,7 +94,6 @@ QString FormatDirectives(const QString& format, std::initializer_list<CMessageAr
     return out;
 }
 
-QString FormatStringResource(int id, std::initializer_list<CMessageArg> args)
-{
+QString FormatStringResource(int id, std::initializer_list<CMessageArg> args) {
     return FormatMessageText(LoadStringResource(id), args);
 }

@@ -6,8 +6,7 @@ namespace {
 
 class CStderrSink : public IMessageSink {
 public:
-    void ShowMessage(const QString& text) override
-    {
+    void ShowMessage(const QString& text) override {
         const QByteArray bytes = text.toUtf8();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
         if (!text.endsWith(u'\n'))
@@ -21,14 +20,12 @@ IMessageSink* g_pSink = &g_stderrSink;
 
 } // namespace
 
-IMessageSink* SetMessageSink(IMessageSink* sink)
-{
+IMessageSink* SetMessageSink(IMessageSink* sink) {
     IMessageSink* previous = g_pSink;
     g_pSink = sink ? sink : &g_stderrSink;
     return previous;
 }
 
-void ShowMessage(const QString& text)
-{
+void ShowMessage(const QString& text) {
     g_pSink->ShowMessage(text);
 }

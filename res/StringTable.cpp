@@ -4,14 +4,15 @@
 
 namespace {
 
-const QHash<int, QString>& Table()
-{
+const QHash<int, QString>& Table() {
     static const QHash<int, QString> table = {
         {IDS_ABOUTBOX, QStringLiteral(u"バージョン情報(&A)...")},
         {IDS_CONNECT_INSTRUCTIONS,
-         QStringLiteral(u"以下の設定で KomaSlate から接続を行ってください。%nIPアドレス: %1!s!%nポート: %2!d!%n")},
+         QStringLiteral(u"以下の設定で KomaSlate から接続を行ってください。%nIPアドレス: "
+                        u"%1!s!%nポート: %2!d!%n")},
         {IDS_SOCKETS_INIT_FAILED, QStringLiteral(u"Windows ソケットの初期化に失敗しました。")},
-        {IDS_SOCKET_ERROR_CODE, QStringLiteral(u"ソケットエラーが発生しました: エラーコード %1!d!%n")},
+        {IDS_SOCKET_ERROR_CODE,
+         QStringLiteral(u"ソケットエラーが発生しました: エラーコード %1!d!%n")},
         {IDS_COLUMN_FILENAME, QStringLiteral(u"ファイル名")},
         {IDS_CONNECTION_ACCEPTED, QStringLiteral(u"接続を受け付けました。%n")},
         {IDS_DISCONNECTED, QStringLiteral(u"切断しました。%n")},
@@ -49,7 +50,6 @@ const QHash<int, QString>& Table()
 
 } // namespace
 
-QString LoadStringResource(int id)
-{
+QString LoadStringResource(int id) {
     return Table().value(id);
 }

@@ -20,7 +20,7 @@ for fuzzer in "$build"/fuzz/*_fuzzer; do
     tail -n 60 "$build/fuzz-$name.log"
     status=1
   else
-    grep -E '^#[0-9]+ +DONE' "$build/fuzz-$name.log" || tail -n 2 "$build/fuzz-$name.log"
+    grep -E '^Done [0-9]+ runs' "$build/fuzz-$name.log" || tail -n 2 "$build/fuzz-$name.log"
   fi
 done
 exit $status

@@ -5,22 +5,20 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstring>
 
-QString Utf8ToWide(const QByteArray& utf8)
-{
+QString Utf8ToWide(const QByteArray& utf8) {
     return QString::fromUtf8(utf8);
 }
 
-QByteArray WideToUtf8(const QString& text)
-{
+QByteArray WideToUtf8(const QString& text) {
     return text.toUtf8();
 }
 
 namespace {
 
 template <typename StringList, typename String>
-void SplitAny(StringList& result, const String& text, const String& delimiter, bool trim)
-{
+void SplitAny(StringList& result, const String& text, const String& delimiter, bool trim) {
     result.clear();
     qsizetype from = 0;
     for (;;) {
@@ -34,8 +32,7 @@ void SplitAny(StringList& result, const String& text, const String& delimiter, b
 }
 
 // Hex digit values, 0xFF for characters that are not hexadecimal digits.
-constexpr std::array<quint8, 256> MakeHexTable()
-{
+constexpr std::array<quint8, 256> MakeHexTable() {
     std::array<quint8, 256> table{};
     for (auto& v : table)
         v = 0xFF;
@@ -49,14 +46,12 @@ constexpr std::array<quint8, 256> MakeHexTable()
 }
 constexpr std::array<quint8, 256> kHexValue = MakeHexTable();
 
-bool IsCSpace(char c)
-{
+bool IsCSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 // strtol(pair, nullptr, 16) over a two-character string, low 8 bits.
-quint8 ReadHexPairSlowly(char first, char second)
-{
+quint8 ReadHexPairSlowly(char first, char second) {
     const char pair[2] = {first, second};
     int i = 0;
     while (i < 2 && IsCSpace(pair[i]))
@@ -78,20 +73,17 @@ quint8 ReadHexPairSlowly(char first, char second)
 
 } // namespace
 
-void SplitString(QStringList& result, const QString& text, const QString& delimiter, bool trim)
-{
+void SplitString(QStringList& result, const QString& text, const QString& delimiter, bool trim) {
     SplitAny(result, text, delimiter, trim);
 }
 
 void SplitString(QByteArrayList& result, const QByteArray& text, const QByteArray& delimiter,
-                 bool trim)
-{
+                 bool trim) {
     SplitAny(result, text, delimiter, trim);
 }
 
-bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out)
-{
-    out.clear();
+bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out) {
+    out.resize(0); // keeps any capacity the caller already has
     const qint64 count = qint64(text.size()) - start;
     if (count & 1)
         return false;
@@ -108,20 +100,38 @@ bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out)
     return true;
 }
 
-QByteArray BytesToHex(const char* data, qint64 length)
-{
-    return QByteArray::fromRawData(data, length).toHex();
+void AppendHex(QByteArray& out, const char* data, qint64 length) {
+    // Two output characters per byte from one table lookup.
+    static constexpr std::array<char, 512> kPairs = [] {
+        constexpr char kDigits[] = "0123456789abcdef";
+        std::array<char, 512> pairs{};
+        for (int i = 0; i < 256; ++i) {
+            pairs[size_t(2 * i)] = kDigits[i >> 4];
+            pairs[size_t(2 * i + 1)] = kDigits[i & 15];
+        }
+        return pairs;
+    }();
+    const qsizetype start = out.size();
+    out.resize(start + length * 2);
+    char* dest = out.data() + start;
+    const auto* in = reinterpret_cast<const quint8*>(data);
+    for (qint64 i = 0; i < length; ++i, dest += 2)
+        std::memcpy(dest, &kPairs[size_t(in[i]) * 2], 2);
 }
 
-QByteArray MD5Hex(const char* data, qint64 length)
-{
+QByteArray BytesToHex(const char* data, qint64 length) {
+    QByteArray text;
+    AppendHex(text, data, length);
+    return text;
+}
+
+QByteArray MD5Hex(const char* data, qint64 length) {
     QCryptographicHash hash(QCryptographicHash::Md5);
     hash.addData(QByteArrayView(data, length));
     return hash.result().toHex();
 }
 
-int ReadDecimalInt(const QByteArray& text)
-{
+int ReadDecimalInt(const QByteArray& text) {
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n && IsCSpace(text[i]))

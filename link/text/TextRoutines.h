@@ -22,17 +22,17 @@ void SplitString(QByteArrayList& result, const QByteArray& text, const QByteArra
 // digit reads as 0; the low 8 bits of the number make the byte.
 bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out);
 
-// Two lower-case hexadecimal digits per byte, high nibble first.
+// Two lower-case hexadecimal digits per byte, high nibble first, appended to
+// `out` (so a request line can be built without copying the text again).
+void AppendHex(QByteArray& out, const char* data, qint64 length);
 QByteArray BytesToHex(const char* data, qint64 length);
-inline QByteArray BytesToHex(const QByteArray& bytes)
-{
+inline QByteArray BytesToHex(const QByteArray& bytes) {
     return BytesToHex(bytes.constData(), bytes.size());
 }
 
 // The MD5 digest (RFC 1321) as 32 lower-case hexadecimal digits.
 QByteArray MD5Hex(const char* data, qint64 length);
-inline QByteArray MD5Hex(const QByteArray& bytes)
-{
+inline QByteArray MD5Hex(const QByteArray& bytes) {
     return MD5Hex(bytes.constData(), bytes.size());
 }
 

@@ -3,13 +3,11 @@
 #include <QDir>
 #include <QFile>
 
-QByteArray Hex(const char* text)
-{
+QByteArray Hex(const char* text) {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
 }
 
-void WriteFuzzSeed(const char* fuzzer, const QString& name, const QByteArray& bytes)
-{
+void WriteFuzzSeed(const char* fuzzer, const QString& name, const QByteArray& bytes) {
     const QString dir = QStringLiteral(KS_FUZZ_SEED_DIR "/") + QLatin1String(fuzzer);
     QDir().mkpath(dir);
     QFile file(dir + u'/' + name);
@@ -17,7 +15,6 @@ void WriteFuzzSeed(const char* fuzzer, const QString& name, const QByteArray& by
         file.write(bytes);
 }
 
-QString PngSuitePath(const QString& fileName)
-{
+QString PngSuitePath(const QString& fileName) {
     return QStringLiteral(KS_TESTDATA_DIR "/pngsuite/") + fileName;
 }

@@ -1,0 +1,158 @@
+#include "link/text/TextRoutines.h"
+#include "model/KSData.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+ToolRun RunTool(const QStringList& args) {
+    QProcess process;
+    process.start(QStringLiteral(KS_TOOL_PATH), args);
+    process.waitForFinished(60000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+class ToolTest : public ::testing::Test {
+protected:
+    QString PathOf(const QString& name) const { return m_dir.filePath(name); }
+
+    QString WriteDocument(const QString& name) {
+        CKSData document;
+        document.Create(3, 2);
+        document.m_pLayers->AddNewLayer(3, 2, 1)->m_bVisible = 0;
+        for (int i = 0; i < 6; ++i)
+            document.m_pLayers->GetLayer(0)->m_pBits[size_t(i)] = quint8(i);
+        document.m_strText = QStringLiteral(u"テスト");
+        document.m_nTransparentIndex = 4;
+        QFile file(PathOf(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        EXPECT_TRUE(document.Save(file, nullptr));
+        return file.fileName();
+    }
+
+    static QByteArray ReadAll(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir m_dir;
+};
+
+} // namespace
+
+TEST_F(ToolTest, InfoPrintsTheDocumentAsJson) {
+    const ToolRun run = RunTool({"info", WriteDocument("a.ksd")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QJsonObject info = QJsonDocument::fromJson(run.out).object();
+    EXPECT_EQ(info["format"].toString(), "ksd");
+    EXPECT_EQ(info["width"].toInt(), 3);
+    EXPECT_EQ(info["height"].toInt(), 2);
+    EXPECT_EQ(info["transparentIndex"].toInt(), 4);
+    EXPECT_EQ(info["text"].toString(), QStringLiteral(u"テスト"));
+    EXPECT_EQ(info["value64"].toString(), "0000000000000000");
+    EXPECT_EQ(info["value32"].toInt(), 31);
+    EXPECT_EQ(info["flag1011"].toInt(), 0);
+    EXPECT_EQ(info["layerDisplayMode"].toInt(), 0);
+    EXPECT_EQ(info["backColorIndex"].toInt(), 0);
+
+    const QJsonObject layers = info["layers"].toObject();
+    EXPECT_EQ(layers["serial"].toInt(), 2);
+    const QJsonArray layerItems = layers["items"].toArray();
+    ASSERT_EQ(layerItems.size(), 2);
+    EXPECT_EQ(layerItems[0]["name"].toString(), "Layer01");
+    EXPECT_EQ(layerItems[0]["pixelsMd5"].toString(), MD5Hex(QByteArray("\0\1\2\3\4\5", 6)));
+    EXPECT_EQ(layerItems[1]["visible"].toInt(), 0);
+    EXPECT_EQ(layerItems[1]["id"].toInt(), 2);
+
+    const QJsonArray palettes = info["palettes"].toObject()["items"].toArray();
+    ASSERT_EQ(palettes.size(), 1);
+    EXPECT_EQ(palettes[0]["name"].toString(), "Pal01");
+    EXPECT_EQ(palettes[0]["count"].toInt(), 256);
+    EXPECT_EQ(palettes[0]["colorsMd5"].toString(), MD5Hex(QByteArray(768, 0)));
+    EXPECT_EQ(palettes[0]["extraMd5"].toString(), MD5Hex(QByteArray(1536, 0)));
+    EXPECT_EQ(palettes[0]["kindsMd5"].toString(), MD5Hex(QByteArray(256, 0)));
+}
+
+TEST_F(ToolTest, InfoShowsNullForMissingArraysAndPixels) {
+    // A document with a layer that has no pixels and no palette array.
+    const QByteArray layer = QByteArray::fromHex("e9030400000002000000");
+    const QByteArray element =
+        QByteArray::fromHex("eb03") + QByteArray::fromHex("0a000000") + layer;
+    const QByteArray layers =
+        QByteArray::fromHex("eb03") + QByteArray::fromHex("10000000") + element;
+    QByteArray bytes = QByteArray("KomaSlateData00") + QByteArray::fromHex("0000") +
+                       QByteArray::fromHex("16000000") + layers;
+    QFile file(PathOf("sparse.ksd"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+
+    const ToolRun run = RunTool({"info", file.fileName()});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QJsonObject info = QJsonDocument::fromJson(run.out).object();
+    EXPECT_TRUE(info["palettes"].isNull());
+    const QJsonArray items = info["layers"].toObject()["items"].toArray();
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0]["width"].toInt(), 2);
+    EXPECT_TRUE(items[0]["pixelsMd5"].isNull());
+}
+
+TEST_F(ToolTest, ConvertResavesByteForByte) {
+    const QString in = WriteDocument("in.ksd");
+    const QString out = PathOf("out.KSD");
+    const ToolRun run = RunTool({"convert", in, out});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(ReadAll(out), ReadAll(in));
+}
+
+TEST_F(ToolTest, FailuresAndUsageHaveTheirExitCodes) {
+    QFile junk(PathOf("junk.ksd"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("not a drawing at all");
+    junk.close();
+    ToolRun run = RunTool({"info", junk.fileName()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("not a KomaSlate device document")) << run.err.toStdString();
+
+    // A document cut short fails with the file layer's text.
+    const QByteArray whole = ReadAll(WriteDocument("whole.ksd"));
+    QFile cut(PathOf("cut.ksd"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(whole.left(whole.size() / 2));
+    cut.close();
+    run = RunTool({"info", cut.fileName()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(run.err.trimmed().isEmpty());
+    EXPECT_TRUE(run.out.isEmpty());
+
+    run = RunTool({"info", PathOf("missing.ksd")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("missing.ksd"));
+
+    run = RunTool({"convert", WriteDocument("x.ksd"), PathOf("x.bmp")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(QString::fromUtf8(run.err).trimmed(),
+              QStringLiteral(u"このファイル形式には対応していません。"));
+    EXPECT_FALSE(QFile::exists(PathOf("x.bmp")));
+
+    EXPECT_EQ(RunTool({}).exitCode, 2);
+    EXPECT_EQ(RunTool({"info"}).exitCode, 2);
+    EXPECT_EQ(RunTool({"frobnicate", "a"}).exitCode, 2);
+    run = RunTool({"--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.contains("komaslate-tool info FILE"));
+}
