@@ -67,30 +67,15 @@ void CDeviceLink::AcceptPending() {
             refused.Close();
             continue;
         }
-        CloseConnection();
+        // Every close has already reset the per-connection state.
         m_listenSocket.Accept(m_socket);
-        const quint64 nSerial = m_nSerial = ++m_nLastSerial;
-        m_bCanSend = m_socket.IsConnected();
         if (!m_socket.IsConnected()) {
-            // The peer left while the connection waited to be accepted; its
-            // close notification went to nobody, so raise it once the owner
-            // has seen the accept.
-            QMetaObject::invokeMethod(
-                this,
-                [this, nSerial] {
-                    if (m_nSerial == nSerial)
-                        OnClose(m_socket);
-                },
-                Qt::QueuedConnection);
-        } else if (m_socket.BytesAvailable() > 0) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, nSerial] {
-                    if (m_nSerial == nSerial)
-                        ReceiveFromDevice();
-                },
-                Qt::QueuedConnection);
+            // The peer left before it was accepted: nothing to report.
+            m_socket.Close();
+            continue;
         }
+        const quint64 nSerial = m_nSerial = ++m_nLastSerial;
+        m_bCanSend = true;
         emit ConnectionAccepted(nSerial);
     }
 }

@@ -83,6 +83,8 @@ signals:
     // A socket call on connection nSerial failed, or a line was too long; the
     // link has already closed it, reset itself and ended the transaction.
     // nErrorCode and strErrorText as in CSocketError (errno and its text).
+    // ConnectionClosed and SocketFailed are emitted last, after the link is
+    // consistent, so their slots may run modal loops.
     void SocketFailed(quint64 nSerial, int nErrorCode, const QString& strErrorText);
 
 private:

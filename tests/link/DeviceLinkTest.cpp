@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <cerrno>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -308,6 +312,27 @@ TEST_F(DeviceLinkTest, LineOverTheLimitIsASocketFailure) {
     EXPECT_FALSE(Link().CanSend());
     EXPECT_EQ(Link().PendingReceiveBytes(), 0);
     EXPECT_TRUE(Peer().WaitClosed());
+}
+
+TEST(DeviceLinkNoConnection, PeerThatLeavesAtOnceIsAcceptedAndThenReportedClosed) {
+    // A plain blocking socket connects and closes before the link's event
+    // loop has run, so the close may come before the link takes the
+    // connection from the listening socket.
+    CListeningLink server;
+    const int nFd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(nFd, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(server.link.Port());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(nFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(nFd);
+
+    ASSERT_TRUE(WaitUntil([&] { return !server.closed.isEmpty(); }));
+    ASSERT_EQ(server.accepted.size(), 1);
+    EXPECT_EQ(server.closed, server.accepted);
+    EXPECT_FALSE(server.link.IsConnected());
+    EXPECT_TRUE(server.failures.isEmpty());
 }
 
 TEST(DeviceLinkNoConnection, TransactionWithoutConnectionEndsFromTheEventLoop) {
