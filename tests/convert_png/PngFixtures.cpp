@@ -95,6 +95,17 @@ QByteArray WithIhdrSize(QByteArray png, quint32 width, quint32 height) {
     return png;
 }
 
+QByteArray PngChunk(const char* type, const QByteArray& data) {
+    QByteArray chunk(4, '\0');
+    qToBigEndian(quint32(data.size()), chunk.data());
+    chunk += QByteArray(type, 4) + data;
+    const uLong crc =
+        crc32(0, reinterpret_cast<const Bytef*>(chunk.constData() + 4), uInt(chunk.size() - 4));
+    QByteArray crcBytes(4, '\0');
+    qToBigEndian(quint32(crc), crcBytes.data());
+    return chunk + crcBytes;
+}
+
 namespace {
 
 template <typename Visit> void ForEachChunk(const QByteArray& png, Visit visit) {

@@ -33,6 +33,9 @@ QByteArray WritePng(const PngFixture& fixture);
 // `png` with the IHDR width and height replaced and its CRC recomputed.
 QByteArray WithIhdrSize(QByteArray png, quint32 width, quint32 height);
 
+// A chunk of `type` with its length and CRC.
+QByteArray PngChunk(const char* type, const QByteArray& data);
+
 // The chunk types of `png` in file order.
 QList<QByteArray> ChunkTypes(const QByteArray& png);
 // The payload of the first chunk of `type`, or empty.

@@ -123,22 +123,6 @@ TEST(PngExport, WritesTheCurrentLayerWithTheCurrentPalette) {
     EXPECT_EQ(Colors(*back.GetCurrentPalette()), Colors(*second));
 }
 
-TEST(PngExport, PaletteOfOtherThan256EntriesGivesItsFirstColoursAndBlackBeyond) {
-    for (const int count : {0, 4, 300}) {
-        CKSData document;
-        MakeDocument(
-            document, 2, 2, 1, [](int, int x, int) { return quint8(x); }, count);
-        CPngSerializer serializer;
-        const QByteArray plte = ChunkData(ExportToBytes(serializer, document), "PLTE");
-        ASSERT_EQ(plte.size(), 768) << count;
-        for (int k = 0; k < 256; ++k) {
-            const png_color expected = k < count ? TestColor(k) : png_color{0, 0, 0};
-            ASSERT_EQ(plte.mid(k * 3, 3), QByteArray(reinterpret_cast<const char*>(&expected), 3))
-                << "count " << count << " entry " << k;
-        }
-    }
-}
-
 TEST(PngExport, InconsistentDocumentFailsWithoutTextAndWritesNothing) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("out.png"));
@@ -423,6 +407,35 @@ TEST(PngImport, OversizedHeaderIsRefusedBeforeThePictureIsAllocated) {
     EXPECT_FALSE(ImportBytes(serializer, document, WithIhdrSize(png, 16384, 1)));
     EXPECT_EQ(document.GetLayerCount(), 1);
     EXPECT_EQ(document.m_nWidth, 16384);
+}
+
+TEST(PngImport, AncillaryChunksAreSkippedWhateverLengthTheyClaim) {
+    // A text and a suggested-palette chunk that claim almost 2 GiB and end
+    // with the file. They are skipped unread; reading them would allocate
+    // their claimed length first (the fuzz runs start from this seed).
+    PngFixture fixture;
+    fixture.palette = TestPalette(2);
+    const QByteArray png = WritePng(fixture);
+    for (const char* type : {"sPLT", "zTXt"}) {
+        QByteArray hostile = png.left(8 + 25);
+        hostile += QByteArray::fromHex("7fff0000") + type + QByteArray(40, 'x');
+        WriteFuzzSeed("png_import_fuzzer", QStringLiteral("long-%1.png").arg(type), hostile);
+        WriteFuzzSeed("png_thumbnail_fuzzer", QStringLiteral("long-%1.png").arg(type), hostile);
+        CPngSerializer serializer;
+        CKSData document;
+        EXPECT_FALSE(ImportBytes(serializer, document, hostile));
+        EXPECT_EQ(serializer.m_strLastError,
+                  CFileException::EndOfFile(QString()).GetErrorMessage());
+    }
+
+    // Skipped chunks do not disturb a good image around them.
+    const QByteArray withText = png.left(8 + 25) + PngChunk("tEXt", QByteArray("Comment\0hi", 10)) +
+                                PngChunk("gAMA", QByteArray::fromHex("000186a0")) + png.mid(8 + 25);
+    CPngSerializer serializer;
+    CKSData document;
+    EXPECT_TRUE(ImportBytes(serializer, document, withText))
+        << serializer.m_strLastError.toStdString();
+    EXPECT_EQ(ChunkTypes(withText).mid(1, 2), (QList<QByteArray>{"tEXt", "gAMA"}));
 }
 
 TEST(PngImport, MissingFileIsReportedAndEachImportStartsWithoutAnOldText) {

@@ -63,7 +63,7 @@ private:
 // The PNG serializer and a layered probe in the place of the native format.
 struct Registry {
     Registry() {
-        list.AddStandardSerializers();
+        list.AddTail(std::make_unique<CPngSerializer>());
         layered = static_cast<CProbeSerializer*>(list.AddTail(std::make_unique<CProbeSerializer>(
             LoadStringResource(IDS_KOM_DESCRIPTION), QStringLiteral(".kom"), 7)));
     }
@@ -81,6 +81,17 @@ QByteArray Colors(const CKSPalette& palette) {
 }
 
 } // namespace
+
+TEST(SerializerList, StandardRegistryStartsWithPng) {
+    CSerializerList list;
+    list.AddStandardSerializers();
+    ASSERT_GE(list.GetCount(), 1);
+    const CSerializer& png = **list.begin();
+    EXPECT_NE(dynamic_cast<const CPngSerializer*>(&png), nullptr);
+    EXPECT_EQ(png.GetDescription(), QStringLiteral("PNG - Portable Network Graphics"));
+    EXPECT_EQ(png.GetExtension(), QStringLiteral(".png"));
+    EXPECT_EQ(png.GetCapabilities(), CSerializer::CAP_IMPORT | CSerializer::CAP_EXPORT);
+}
 
 TEST(SerializerList, FilterStringsListTheMatchingTypesInRegistryOrder) {
     Registry registry;
@@ -260,16 +271,20 @@ TEST(SerializerList, FlatteningStacksTheShownLayersFirstOnTop) {
     EXPECT_TRUE(sink.Messages().isEmpty());
 }
 
-TEST(SerializerList, ArrangedDocumentsTakeTheFirst256ColoursOfAnyPaletteAndBlackBeyond) {
+TEST(SerializerList, PalettesOfAnyCountGiveTheirFirst256ColoursAndBlackBeyond) {
     Registry registry;
     CCapturingSink sink;
     QTemporaryDir dir;
-    for (const int count : {3, 256, 300}) {
-        for (const bool tile : {false, true}) {
+    // One layer goes to the PNG serializer as it is; two are tiled or
+    // flattened first.
+    for (const int count : {0, 3, 256, 300}) {
+        for (const auto& [layers, tile] : {std::pair{1, false}, {2, false}, {2, true}}) {
             CKSData document;
             MakeDocument(
-                document, 4, 2, 2, [](int layer, int x, int) { return quint8(layer + x); }, count);
-            const QString path = dir.filePath(QStringLiteral("p%1-%2.png").arg(count).arg(tile));
+                document, 4, 2, layers, [](int layer, int x, int) { return quint8(layer + x); },
+                count);
+            const QString path =
+                dir.filePath(QStringLiteral("p%1-%2-%3.png").arg(count).arg(layers).arg(tile));
             ASSERT_TRUE(ExportDocument(registry.list, document, path, tile));
             CKSData back;
             CPngSerializer png;
@@ -279,7 +294,7 @@ TEST(SerializerList, ArrangedDocumentsTakeTheFirst256ColoursOfAnyPaletteAndBlack
                 const png_color expected = k < count ? TestColor(k) : png_color{0, 0, 0};
                 ASSERT_EQ(colors.mid(k * 3, 3),
                           QByteArray(reinterpret_cast<const char*>(&expected), 3))
-                    << count << " " << tile << " " << k;
+                    << count << " " << layers << " " << tile << " " << k;
             }
         }
     }
