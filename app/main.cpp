@@ -1,0 +1,27 @@
+// KomaSlate Utility: exchanges drawings with the KomaSlate app over the
+// local network.
+
+#include "app/DialogUnits.h"
+#include "app/MessageBoxSink.h"
+#include "mainwnd/KomaSlateServerDlg.h"
+#include "res/ApplicationName.h"
+
+#include <QApplication>
+#include <QLocale>
+
+int main(int argc, char* argv[]) {
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(ApplicationName());
+    QGuiApplication::setDesktopFileName(QStringLiteral("komaslate-utility"));
+    InstallDialogFontSubstitutes();
+
+    // Every message of the program appears in a message box from here on.
+    CMessageBoxSink messageBoxes;
+    CScopedMessageSink sinkScope(&messageBoxes);
+
+    // The main window runs until it is closed; then the program ends.
+    CKomaSlateServerDlg window;
+    window.exec();
+    return 0;
+}

@@ -1,0 +1,226 @@
+#include "mainwnd/KomaSlateServerDlg.h"
+
+#include "app/AboutDlg.h"
+#include "app/DialogUnits.h"
+#include "app/IniFile.h"
+#include "app/ProgramResources.h"
+#include "app/VersionInfo.h"
+#include "link/LocalAddress.h"
+#include "link/dialogs/GetProtVerDlg.h"
+#include "mainwnd/FileListCtrl.h"
+#include "mainwnd/StatusLog.h"
+#include "res/MessageFormat.h"
+#include "res/MessageSink.h"
+#include "res/StringTable.h"
+
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+
+namespace {
+
+// The local files among the URLs of a drag, in their order.
+QStringList LocalFiles(const QMimeData* data) {
+    QStringList paths;
+    if (data && data->hasUrls()) {
+        for (const QUrl& url : data->urls()) {
+            if (url.isLocalFile())
+                paths.append(url.toLocalFile());
+        }
+    }
+    return paths;
+}
+
+} // namespace
+
+CKomaSlateServerDlg::CKomaSlateServerDlg(quint16 port, const QString& settingsPath, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      m_strSettingsPath(settingsPath.isEmpty() ? SettingsFilePath() : settingsPath), m_link(port),
+      m_hIcon(ProgramIcon()) {
+    CreateControls();
+    setWindowTitle(ProgramTitleText());
+    setWindowIcon(m_hIcon);
+    setAcceptDrops(true);
+
+    connect(&m_link, &CDeviceLink::ConnectionAccepted, this,
+            &CKomaSlateServerDlg::AcceptConnection);
+    connect(&m_link, &CDeviceLink::ConnectionClosed, this,
+            &CKomaSlateServerDlg::OnConnectionClosed);
+    connect(&m_link, &CDeviceLink::SocketFailed, this, &CKomaSlateServerDlg::OnSocketError);
+    StartListening();
+
+    m_pFileList->PrepareColumns();
+    UpdateControls();
+}
+
+CKomaSlateServerDlg::~CKomaSlateServerDlg() = default;
+
+void CKomaSlateServerDlg::CreateControls() {
+    setFont(MainWindowFont());
+    const CDialogUnits units(font());
+    setFixedSize(units.ToPixels(335, 423));
+
+    // Created in tab order.
+    auto* statusLabel = new QLabel(QStringLiteral(u"状態(&S):"), this);
+    units.Place(statusLabel, 7, 7, 183, 8);
+    m_pLog = new CStatusLog(this);
+    units.Place(m_pLog, 7, 17, 321, 60);
+    statusLabel->setBuddy(m_pLog);
+
+    auto* listLabel =
+        new QLabel(QStringLiteral(u"iPhone / iPod touch内のファイル一覧(&L): "), this);
+    units.Place(listLabel, 7, 82, 248, 8);
+    m_pFileList = new CFileListCtrl(this);
+    units.Place(m_pFileList, 7, 92, 253, 324);
+    m_pFileList->setContextMenuPolicy(Qt::PreventContextMenu);
+    listLabel->setBuddy(m_pFileList);
+
+    const auto makeButton = [&](const QString& text, int y) {
+        auto* button = new QPushButton(text, this);
+        units.Place(button, 266, y, 62, 16);
+        button->setContextMenuPolicy(Qt::PreventContextMenu);
+        return button;
+    };
+    m_pDownload = makeButton(QStringLiteral(u"ダウンロード(&O)..."), 92);
+    m_pUpload = makeButton(QStringLiteral(u"アップロード(&U)..."), 111);
+    m_pDelete = makeButton(QStringLiteral(u"削除(&D)"), 155);
+    m_pDisconnect = makeButton(QStringLiteral(u"切断(&C)"), 243);
+
+    connect(m_pDisconnect, &QPushButton::clicked, this, &CKomaSlateServerDlg::Disconnect);
+    connect(m_pFileList, &QTableWidget::itemSelectionChanged, this,
+            &CKomaSlateServerDlg::UpdateControls);
+}
+
+void CKomaSlateServerDlg::StartListening() {
+    if (m_link.Listen()) {
+        AppendLog(FormatStringResource(IDS_CONNECT_INSTRUCTIONS,
+                                       {GetLocalAddress(), int(m_link.Port())}));
+        return;
+    }
+    // Binding and listening are one step here; either failure leaves the
+    // window not listening and says why.
+    AppendLog(FormatStringResource(IDS_SOCKET_ERROR_CODE, {m_link.ListenError().nCode}));
+}
+
+void CKomaSlateServerDlg::AppendLog(const QString& text) {
+    m_pLog->AppendLog(text);
+}
+
+void CKomaSlateServerDlg::UpdateControls() {
+    const bool connected = m_link.IsConnected();
+    const bool selected = connected && m_pFileList->HasSelection();
+    m_pFileList->setEnabled(connected);
+    m_pDownload->setEnabled(selected);
+    m_pUpload->setEnabled(connected);
+    m_pDisconnect->setEnabled(connected);
+    m_pDelete->setEnabled(selected);
+}
+
+void CKomaSlateServerDlg::AcceptConnection(quint64 nSerial) {
+    AppendLog(FormatStringResource(IDS_CONNECTION_ACCEPTED));
+    UpdateControls();
+
+    CGetProtVerDlg versionDlg(m_link, this);
+    const int result = versionDlg.exec();
+    if (result == CWaitDlg::kSucceeded) {
+        // A connection that went while the window ended has been handled by
+        // its close; one that took its place runs its own check.
+        if (m_link.ConnectionSerial() == nSerial) {
+            m_nProtocolVersion = versionDlg.ProtocolVersion();
+            RefreshFileList();
+        }
+        return;
+    }
+    // Refused or failed: end this connection, and report the end also when
+    // it is already gone. A newer connection accepted meanwhile stays.
+    if (m_link.ConnectionSerial() == nSerial || !m_link.IsConnected())
+        Disconnect();
+}
+
+void CKomaSlateServerDlg::Disconnect() {
+    m_link.Disconnect();
+    ClearConnectionView();
+}
+
+void CKomaSlateServerDlg::OnConnectionClosed(quint64) {
+    // The link has closed the connection and ended its transaction already.
+    ClearConnectionView();
+}
+
+void CKomaSlateServerDlg::ClearConnectionView() {
+    AppendLog(FormatStringResource(IDS_DISCONNECTED));
+    m_pFileList->DeleteAllRows();
+    UpdateControls();
+}
+
+void CKomaSlateServerDlg::OnSocketError(quint64, int, const QString& strErrorText) {
+    // The link has closed the connection and ended its transaction; the
+    // rows stay, disabled with the list.
+    const QString message = FormatStringResource(IDS_SOCKET_ERROR_TEXT, {strErrorText});
+    AppendLog(message);
+    UpdateControls();
+    ShowMessage(message);
+}
+
+void CKomaSlateServerDlg::RefreshFileList() {
+    m_pFileList->DeleteAllRows();
+    CGetFileListDlg listDlg(m_link, *this, this);
+    listDlg.exec();
+}
+
+void CKomaSlateServerDlg::AddFileRow(const QByteArray& rawName, const QString& sizeText,
+                                     const QString& dateText, const CDibSection* thumbnail) {
+    if (!thumbnail) {
+        m_pFileList->AddFileRow(rawName, sizeText, dateText, nullptr);
+        return;
+    }
+    const QImage image = ImageFromDib(*thumbnail);
+    m_pFileList->AddFileRow(rawName, sizeText, dateText, &image);
+}
+
+void CKomaSlateServerDlg::ShowAboutBox() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CKomaSlateServerDlg::contextMenuEvent(QContextMenuEvent* event) {
+    // The about item, which a dialog window carries in its system menu.
+    const QString aboutText = LoadStringResource(IDS_ABOUTBOX);
+    if (aboutText.isEmpty())
+        return;
+    QMenu menu(this);
+    const QAction* about = menu.addAction(aboutText);
+    if (menu.exec(event->globalPos()) == about)
+        ShowAboutBox();
+}
+
+void CKomaSlateServerDlg::keyPressEvent(QKeyEvent* event) {
+    // Enter ends the window unless it presses the focused button.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && event->modifiers() == Qt::NoModifier &&
+        !qobject_cast<QPushButton*>(focusWidget())) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CKomaSlateServerDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (!LocalFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CKomaSlateServerDlg::dropEvent(QDropEvent* event) {
+    const QStringList paths = LocalFiles(event->mimeData());
+    if (paths.isEmpty() || !m_link.IsConnected())
+        return;
+    event->acceptProposedAction();
+    emit FilesDropped(paths);
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "link/DeviceLink.h"
+#include "link/dialogs/GetFileListDlg.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QStringList>
+
+class CFileListCtrl;
+class CStatusLog;
+class QPushButton;
+
+// The program's main window: it listens for the app, shows the connection
+// instructions and events in the status log, checks the app's protocol
+// version on every accepted connection, lists the app's documents and holds
+// the command buttons.
+//
+// States: not listening (the port could not be opened), waiting (listening,
+// list and buttons disabled), checking and loading (connected, a transaction
+// window runs modally), idle (connected, commands usable).
+class CKomaSlateServerDlg : public QDialog, public IFileRowTarget {
+    Q_OBJECT
+public:
+    // The port the app connects to.
+    static constexpr quint16 kDefaultPort = 3210;
+
+    // `port` and `settingsPath` exist for tests (port 0 listens on a free
+    // port); the program uses kDefaultPort and its settings file.
+    explicit CKomaSlateServerDlg(quint16 port = kDefaultPort,
+                                 const QString& settingsPath = QString(),
+                                 QWidget* parent = nullptr);
+    ~CKomaSlateServerDlg() override;
+
+    // Appends one message to the status log.
+    void AppendLog(const QString& text);
+    // Enables the list and the buttons for the connection state and the
+    // selection.
+    void UpdateControls();
+    // Runs the version check on a newly accepted connection, then fetches
+    // the list; a failed check ends that connection.
+    void AcceptConnection(quint64 nSerial);
+    // Ends the current connection: logs message 107 and empties the list.
+    void Disconnect();
+    // Empties the list and fetches it again.
+    void RefreshFileList();
+    // IFileRowTarget
+    void AddFileRow(const QByteArray& rawName, const QString& sizeText, const QString& dateText,
+                    const CDibSection* thumbnail) override;
+    // Opens the about box.
+    void ShowAboutBox();
+
+    CDeviceLink& Link() { return m_link; }
+    const QString& SettingsPath() const { return m_strSettingsPath; }
+    // The protocol version of the app at the last accepted connection.
+    int ProtocolVersion() const { return m_nProtocolVersion; }
+
+    CStatusLog* Log() const { return m_pLog; }
+    CFileListCtrl* FileList() const { return m_pFileList; }
+    QPushButton* DownloadButton() const { return m_pDownload; }
+    QPushButton* UploadButton() const { return m_pUpload; }
+    QPushButton* DeleteButton() const { return m_pDelete; }
+    QPushButton* DisconnectButton() const { return m_pDisconnect; }
+
+signals:
+    // Local files were dropped on the window while the app is connected, in
+    // the order the drop gave them.
+    void FilesDropped(const QStringList& paths);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateControls();
+    void StartListening();
+    void OnConnectionClosed(quint64 nSerial);
+    void OnSocketError(quint64 nSerial, int nErrorCode, const QString& strErrorText);
+    void ClearConnectionView();
+
+    QString m_strSettingsPath;
+    CDeviceLink m_link;
+    int m_nProtocolVersion = 0;
+    QIcon m_hIcon;
+    CStatusLog* m_pLog = nullptr;
+    CFileListCtrl* m_pFileList = nullptr;
+    QPushButton* m_pDownload = nullptr;
+    QPushButton* m_pUpload = nullptr;
+    QPushButton* m_pDelete = nullptr;
+    QPushButton* m_pDisconnect = nullptr;
+};
