@@ -4,18 +4,6 @@
 #include <QDeadlineTimer>
 #include <QTimer>
 
-bool WaitUntil(const std::function<bool()>& done, int nLimitMs) {
-    QDeadlineTimer deadline(nLimitMs);
-    QTimer wake;
-    wake.start(100);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
 CTestPeer::CTestPeer(quint16 nPort) {
     QObject::connect(&m_socket, &QIODevice::readyRead, [this] { OnReadyRead(); });
     m_socket.connectToHost(QHostAddress::LocalHost, nPort);

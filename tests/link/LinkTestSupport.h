@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TestSupport.h"
+
 #include "link/DeviceLink.h"
 #include "link/ServerEvent.h"
 
@@ -9,10 +11,6 @@
 
 #include <functional>
 #include <memory>
-
-// Runs the event loop until `done` holds or a generous safety limit passes;
-// false on the limit. Wakes at least every 100 ms to check the limit.
-bool WaitUntil(const std::function<bool()>& done, int nLimitMs = 20000);
 
 // A scripted app on the other end of the link: collects what the link sends
 // and answers as the test says.

@@ -12,18 +12,6 @@
 #include <QMessageBox>
 #include <QTimer>
 
-bool WaitUntil(const std::function<bool()>& done, int limitMs) {
-    QDeadlineTimer deadline(limitMs);
-    QTimer wake; // only so that the limit is looked at while nothing happens
-    wake.start(100);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
 CScriptedApp::CScriptedApp(quint16 port) {
     QObject::connect(&m_socket, &QTcpSocket::connected, [this] { m_bConnected = true; });
     QObject::connect(&m_socket, &QIODevice::readyRead, [this] { OnReadyRead(); });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TestSupport.h"
+
 #include "app/MessageBoxSink.h"
 
 #include <QByteArray>
@@ -14,10 +16,6 @@
 
 class CKomaSlateServerDlg;
 class CWaitDlg;
-
-// Runs the event loop until `done` holds; false when a generous safety limit
-// passes first (the tests never wait for a time, only for events).
-bool WaitUntil(const std::function<bool()>& done, int limitMs = 20000);
 
 // A scripted app on the loopback address: it records every request line
 // and answers each at once with what `answer` returns (nothing for an empty

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Collects the messages shown while it is installed, instead of printing them.
 class CCapturingSink : public IMessageSink {
 public:
@@ -27,3 +29,8 @@ void WriteFuzzSeed(const char* fuzzer, const QString& name, const QByteArray& by
 
 // The public PNG test suite beside the project.
 QString PngSuitePath(const QString& fileName);
+
+// Runs the event loop until `done` holds; false when a generous safety limit
+// passes first (tests wait for events, never for a fixed time). Wakes at
+// least every 100 ms to look at the limit.
+bool WaitUntil(const std::function<bool()>& done, int limitMs = 20000);
