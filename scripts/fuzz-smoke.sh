@@ -6,6 +6,8 @@ set -euo pipefail
 build=$1
 seconds=$2
 status=0
+passed=0
+failed=0
 for fuzzer in "$build"/fuzz/*_fuzzer; do
   [ -x "$fuzzer" ] || continue
   name=$(basename "$fuzzer")
@@ -19,8 +21,11 @@ for fuzzer in "$build"/fuzz/*_fuzzer; do
     echo "fuzz target $name failed:"
     tail -n 60 "$build/fuzz-$name.log"
     status=1
+    failed=$((failed + 1))
   else
+    passed=$((passed + 1))
     grep -E '^Done [0-9]+ runs' "$build/fuzz-$name.log" || tail -n 2 "$build/fuzz-$name.log"
   fi
 done
+echo "fuzz: $passed passed, $failed failed"
 exit $status
