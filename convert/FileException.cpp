@@ -21,9 +21,9 @@ CFileException CFileException::WriteFault(const QString& fileName, const QString
     return CFileException(text);
 }
 
-CFileException CFileException::OpenFailure(const QString& fileName, const QString& reason)
-{
-    return CFileException(QStringLiteral(u"%1 を開けませんでした。%2").arg(Named(fileName), reason));
+CFileException CFileException::OpenFailure(const QString& fileName, const QString& reason) {
+    return CFileException(
+        QStringLiteral(u"%1 を開けませんでした。%2").arg(Named(fileName), reason));
 }
 
 CFileException CFileException::BadFormat(const QString& fileName) {

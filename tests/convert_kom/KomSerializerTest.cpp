@@ -1,10 +1,10 @@
 #include "convert/KomSerializer.h"
-#include "support/KomFixtures.h"
 #include "convert/AnsiCodePage.h"
 #include "convert/KomaFile.h"
 #include "model/KSData.h"
 #include "model/Koma2Data.h"
 #include "res/StringTable.h"
+#include "support/KomFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>

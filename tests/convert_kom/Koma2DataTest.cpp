@@ -1,6 +1,6 @@
 #include "model/Koma2Data.h"
-#include "support/KomFixtures.h"
 #include "convert/FileException.h"
+#include "support/KomFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>

@@ -1,5 +1,5 @@
-#include "support/KomFixtures.h"
 #include "convert/KomaFile.h"
+#include "support/KomFixtures.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
