@@ -6,6 +6,7 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <vector>
 
 QString Utf8ToWide(const QByteArray& utf8) {
     return QString::fromUtf8(utf8);
@@ -90,12 +91,32 @@ bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out) {
     if (count <= 0)
         return true;
     out.resize(count / 2);
+    // One lookup per pair of characters, indexed by their two bytes as they
+    // lie in memory; pairs that are not two plain hex digits take the slow
+    // path, which reads them exactly as strtol would.
+    static const std::vector<qint16> kPairValue = [] {
+        std::vector<qint16> table(65536, -1);
+        for (int first = 0; first < 256; ++first) {
+            for (int second = 0; second < 256; ++second) {
+                const quint8 high = kHexValue[size_t(first)];
+                const quint8 low = kHexValue[size_t(second)];
+                if ((high | low) & 0xF0)
+                    continue;
+                const char pair[2] = {char(first), char(second)};
+                quint16 key;
+                std::memcpy(&key, pair, 2);
+                table[key] = qint16(high << 4 | low);
+            }
+        }
+        return table;
+    }();
     const char* in = text.constData() + start;
     quint8* dest = reinterpret_cast<quint8*>(out.data());
     for (qint64 i = 0, n = count / 2; i < n; ++i, in += 2) {
-        const quint8 high = kHexValue[quint8(in[0])];
-        const quint8 low = kHexValue[quint8(in[1])];
-        dest[i] = ((high | low) & 0xF0) ? ReadHexPairSlowly(in[0], in[1]) : quint8(high << 4 | low);
+        quint16 key;
+        std::memcpy(&key, in, 2);
+        const qint16 value = kPairValue[key];
+        dest[i] = value >= 0 ? quint8(value) : ReadHexPairSlowly(in[0], in[1]);
     }
     return true;
 }
