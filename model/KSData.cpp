@@ -3,6 +3,7 @@
 #include "convert/FileException.h"
 #include "link/text/TextRoutines.h"
 
+#include <QBuffer>
 #include <QtEndian>
 
 #include <algorithm>
@@ -287,6 +288,26 @@ QByteArray CKSData::GetSignature() const {
 
 bool CKSData::Save(QIODevice& file, QString* errorText) const {
     return StandardDocument::Save(*this, file, errorText);
+}
+
+bool CKSData::SaveToBytes(QByteArray& bytes, QString* errorText) const {
+    // An upper bound of the chunk structure around the pixel and palette
+    // tables: 3 bytes of UTF-8 per UTF-16 unit of every text.
+    constexpr qint64 kFrame = 256;
+    qint64 estimate = kFrame + 3 * qint64(m_strText.size());
+    for (int i = 0; i < GetLayerCount(); ++i) {
+        const CKSLayer* layer = m_pLayers->GetLayer(i);
+        estimate += kFrame + 3 * qint64(layer->m_strName.size()) + layer->GetBitsLength();
+    }
+    for (int i = 0; m_pPalettes && i < m_pPalettes->GetCount(); ++i) {
+        const CKSPalette* palette = m_pPalettes->GetPalette(i);
+        estimate += kFrame + 3 * qint64(palette->m_strName.size()) + 10 * qint64(palette->m_nCount);
+    }
+    bytes.clear();
+    bytes.reserve(estimate);
+    QBuffer stream(&bytes);
+    stream.open(QIODevice::WriteOnly);
+    return Save(stream, errorText);
 }
 
 bool CKSData::Load(QIODevice& file, QString* errorText) {

@@ -149,6 +149,10 @@ public:
     QByteArray GetSignature() const override;
     bool Save(QIODevice& file, QString* errorText) const override;
     bool Load(QIODevice& file, QString* errorText) override;
+    // Saves into `bytes` through a memory stream whose buffer is reserved up
+    // front from the layer and palette sizes, so that a large document is
+    // written without the buffer being regrown and copied again and again.
+    bool SaveToBytes(QByteArray& bytes, QString* errorText) const;
 
     // Makes the document a blank picture with one layer and one palette.
     bool Create(qint32 width, qint32 height);

@@ -73,6 +73,14 @@ TEST(KSDataSave, CreatedDocumentHasTheDocumentedSizeAndHeader) {
     }
 }
 
+TEST(KSDataSave, SavingToBytesGivesTheStreamBytes) {
+    CKSData document = MakeDrawing(33, 7, 4);
+    document.m_pLayers->GetLayer(2)->SetName(QStringLiteral(u"長い名前のレイヤ"));
+    QByteArray bytes("stale");
+    ASSERT_TRUE(document.SaveToBytes(bytes, nullptr));
+    EXPECT_EQ(bytes, SaveToBytes(document));
+}
+
 TEST(KSDataSave, CreateGivesOneNamedLayerAndPalette) {
     CKSData document;
     document.Create(4, 2);
