@@ -278,7 +278,12 @@ bool CDeviceLink::ScanReceived(qsizetype nFrom, CSocketError& error) {
         const qint64 nEnd = m_nRecvBase + nFeed;
         if (nEnd - m_nLineStart > MAX_LINE_LENGTH)
             break;
-        const quint64 nGeneration = TakeReplyOwner();
+        // A line without a colon is no packet: it is dropped and answers no
+        // request, so the reply that follows still reaches its transaction.
+        const qsizetype nLineStart = qsizetype(m_nLineStart - m_nRecvBase);
+        const bool bPacket =
+            std::memchr(pData + nLineStart, ':', size_t(nFeed - nLineStart)) != nullptr;
+        const quint64 nGeneration = bPacket ? TakeReplyOwner() : 0;
         if (nGeneration == 0 && m_lineEnds.empty())
             m_nRecvStart = nEnd + 1; // nobody waits for it: drop it now
         else
