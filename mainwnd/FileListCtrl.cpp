@@ -104,6 +104,7 @@ CFileListCtrl::CFileListCtrl(QWidget* parent) : QTableWidget(0, 3, parent) {
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(kPictureSize + 2);
 
+    setHorizontalHeader(new CSortArrowHeader(this));
     QHeaderView* header = horizontalHeader();
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(false);
@@ -197,4 +198,16 @@ void CFileListCtrl::OnColumnClick(int column) {
     header->setSortIndicatorShown(true);
     header->setSortIndicator(column, m_bSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
     sortItems(column, m_bSortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+QStyleOptionHeader::SortIndicator CSortArrowHeader::ArrowOf(int section) const {
+    if (!isSortIndicatorShown() || section != sortIndicatorSection())
+        return QStyleOptionHeader::None;
+    return sortIndicatorOrder() == Qt::AscendingOrder ? QStyleOptionHeader::SortUp
+                                                      : QStyleOptionHeader::SortDown;
+}
+
+void CSortArrowHeader::initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const {
+    QHeaderView::initStyleOptionForIndex(option, logicalIndex);
+    option->sortIndicator = ArrowOf(logicalIndex);
 }

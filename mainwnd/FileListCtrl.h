@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHeaderView>
 #include <QIcon>
 #include <QImage>
 #include <QRect>
@@ -26,6 +27,18 @@ QImage MakeListPicture(const QImage& thumbnail);
 // difference deciding and a prefix being smaller: -1, 0 or 1, negated when
 // not ascending.
 int CompareRows(const QString& text1, const QString& text2, bool ascending);
+
+// A column header whose sort arrow points up for an ascending order and
+// down for a descending one, whatever the style's own convention.
+class CSortArrowHeader : public QHeaderView {
+public:
+    explicit CSortArrowHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+    // The arrow drawn in `section`: none, up or down.
+    QStyleOptionHeader::SortIndicator ArrowOf(int section) const;
+
+protected:
+    void initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const override;
+};
 
 // The device file list: a report view with the columns file name, size and
 // update date, a 44 x 44 picture per row, several rows selectable, sorted

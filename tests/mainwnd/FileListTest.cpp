@@ -187,12 +187,18 @@ TEST_F(FileListCtrlTest, HeaderClicksSortAscendingThenDescendingAndMoveTheArrow)
     EXPECT_EQ(header->sortIndicatorSection(), 1);
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
     EXPECT_TRUE(m_list.IsSortAscending());
+    // The arrow drawn points up for ascending, whatever the style's habit.
+    const auto* arrows = dynamic_cast<const CSortArrowHeader*>(header);
+    ASSERT_NE(arrows, nullptr);
+    EXPECT_EQ(arrows->ArrowOf(1), QStyleOptionHeader::SortUp);
+    EXPECT_EQ(arrows->ArrowOf(0), QStyleOptionHeader::None);
 
     ClickHeader(1);
     EXPECT_EQ(Column(1), QStringList({"9 KB", "100 KB", "10 KB", "1 KB"}));
     EXPECT_EQ(header->sortIndicatorSection(), 1);
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
     EXPECT_FALSE(m_list.IsSortAscending());
+    EXPECT_EQ(arrows->ArrowOf(1), QStyleOptionHeader::SortDown);
 
     // Another column sorts ascending and takes the arrow; equal names keep
     // their previous order.
