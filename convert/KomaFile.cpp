@@ -242,8 +242,10 @@ int CKomaFile::Load(QIODevice& file) {
     const qint32 height = qFromLittleEndian<qint32>(header.data() + kHeightOffset);
     const quint16 layerCount = qFromLittleEndian<quint16>(header.data() + kLayerCountOffset);
     // The table holds 128 layers, and every layer buffer is width × height
-    // bytes: both are checked before anything is allocated.
-    if (layerCount > kMaxLayers || !IsValidSize(width, height))
+    // bytes: the count, the size and their product are checked before
+    // anything is allocated.
+    if (layerCount > kMaxLayers || !IsValidSize(width, height) ||
+        qint64(width) * height * layerCount > kMaxLoadedBytes)
         return KOMA_ERR_FORMAT;
     m_nWidth = width;
     m_nHeight = height;

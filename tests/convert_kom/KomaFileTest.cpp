@@ -123,11 +123,20 @@ TEST(KomaFile, RefusesSizesAndCountsBeforeAllocating) {
         int result;
     };
     const Case cases[] = {
-        {16384, 16384, 0, KOMA_OK},         {1, 16384 * 16384, 0, KOMA_OK},
-        {16385, 16384, 0, KOMA_ERR_FORMAT}, {0x7FFFFFFF, 0x7FFFFFFF, 1, KOMA_ERR_FORMAT},
-        {65536, 65536, 1, KOMA_ERR_FORMAT}, {0, 5, 1, KOMA_ERR_FORMAT},
-        {5, -1, 1, KOMA_ERR_FORMAT},        {-4, -4, 1, KOMA_ERR_FORMAT},
-        {2, 2, 129, KOMA_ERR_FORMAT},       {2, 2, 65535, KOMA_ERR_FORMAT},
+        {16384, 16384, 0, KOMA_OK},
+        {1, 16384 * 16384, 0, KOMA_OK},
+        {16385, 16384, 0, KOMA_ERR_FORMAT},
+        {0x7FFFFFFF, 0x7FFFFFFF, 1, KOMA_ERR_FORMAT},
+        {65536, 65536, 1, KOMA_ERR_FORMAT},
+        {0, 5, 1, KOMA_ERR_FORMAT},
+        {5, -1, 1, KOMA_ERR_FORMAT},
+        {-4, -4, 1, KOMA_ERR_FORMAT},
+        {2, 2, 129, KOMA_ERR_FORMAT},
+        {2, 2, 65535, KOMA_ERR_FORMAT},
+        // Blank layers cost a few bytes each, but all layers together may
+        // not claim more than 1 GiB.
+        {16384, 16384, 128, KOMA_ERR_FORMAT},
+        {16384, 16384, 5, KOMA_ERR_FORMAT},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", " << c.layers);
