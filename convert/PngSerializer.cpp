@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QtEndian>
 
 #include <png.h>
 
@@ -311,6 +312,40 @@ void CompositeOverWhite(CDibSection& dib, const std::vector<quint8>& bgra) {
     }
 }
 
+// The PLTE and tRNS chunks as stored. libpng 1.6 cuts a palette down to the
+// 2^depth entries that the pixels can index (and then drops a tRNS longer
+// than that), but the document keeps every stored colour, so both chunks are
+// read here from the chunks before the first IDAT. Only lengths and types
+// are looked at; libpng checks the chunks' integrity when it decodes.
+struct StoredPalette {
+    int count = 0; // 0: no PLTE seen
+    std::array<quint8, 768> rgb{};
+    QByteArray alpha;
+};
+
+StoredPalette ScanPaletteChunks(QIODevice& device) {
+    StoredPalette stored;
+    const qint64 start = device.pos();
+    qint64 chunk = start + 8; // after the PNG signature
+    uchar head[8];
+    while (device.seek(chunk) && device.read(reinterpret_cast<char*>(head), 8) == 8) {
+        const qint64 length = qFromBigEndian<quint32>(head);
+        const QByteArrayView type(reinterpret_cast<const char*>(head + 4), 4);
+        if (type == "IDAT" || type == "IEND" || length > device.size() - device.pos())
+            break;
+        if (type == "PLTE" && length <= 768) {
+            stored.count = int(length / 3);
+            if (device.read(reinterpret_cast<char*>(stored.rgb.data()), length) != length)
+                stored.count = 0;
+        } else if (type == "tRNS" && length <= 256) {
+            stored.alpha = device.read(length);
+        }
+        chunk += 8 + length + 4; // header, data, CRC
+    }
+    device.seek(start);
+    return stored;
+}
+
 } // namespace
 
 QString CPngSerializer::GetDescription() const {
@@ -333,6 +368,7 @@ bool CPngSerializer::Import(CKSData& document, const QString& path) {
 
 bool CPngSerializer::ImportFrom(CKSData& document, QIODevice& device) {
     m_strLastError.clear();
+    const StoredPalette stored = ScanPaletteChunks(device);
     CPngReader reader(device, kMaxImageSize);
     if (!reader.IsReady()) {
         m_strLastError = reader.CreationError();
@@ -363,16 +399,25 @@ bool CPngSerializer::ImportFrom(CKSData& document, QIODevice& device) {
         for (int k = 0; k < 256; ++k)
             std::memset(colors + size_t(k) * 3, k, 3);
     } else {
+        // libpng has accepted the PLTE; its stored entries all count. The
+        // stored tRNS is used where libpng kept one, or where it dropped it
+        // only because it had cut the palette; it is valid when no longer
+        // than the palette.
         png_colorp entries = nullptr;
         int count = 0;
-        if (png_get_PLTE(reader.Png(), reader.Info(), &entries, &count) && entries)
-            std::memcpy(colors, entries, size_t(std::clamp(count, 0, 256)) * 3);
-
         png_bytep alpha = nullptr;
-        int alphaCount = 0;
-        if (png_get_tRNS(reader.Png(), reader.Info(), &alpha, &alphaCount, nullptr) && alpha) {
-            for (int k = 0; k < std::min(alphaCount, 256); ++k) {
-                if (alpha[k] == 0) {
+        int libpngAlphaCount = 0;
+        if (png_get_PLTE(reader.Png(), reader.Info(), &entries, &count) && entries &&
+            stored.count >= count) {
+            std::memcpy(colors, stored.rgb.data(), size_t(stored.count) * 3);
+            const bool keptAlpha =
+                png_get_tRNS(reader.Png(), reader.Info(), &alpha, &libpngAlphaCount, nullptr) &&
+                alpha;
+            const bool useAlpha = keptAlpha || stored.count > count;
+            const int alphaCount =
+                useAlpha ? int(std::min<qsizetype>(stored.alpha.size(), stored.count)) : 0;
+            for (int k = 0; k < alphaCount; ++k) {
+                if (stored.alpha[k] == 0) {
                     document.m_nTransparentIndex = quint8(k);
                     break;
                 }

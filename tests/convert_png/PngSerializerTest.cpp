@@ -297,6 +297,32 @@ TEST(PngImport, TransparentIndexIsTheFirstPaletteEntryWithAlphaZero) {
     EXPECT_EQ(document.m_nTransparentIndex, 0);
 }
 
+TEST(PngImport, KeepsEveryStoredColourOfAPaletteLongerThanTheDepthNeeds) {
+    // A 4-bit image whose PLTE holds 256 entries and whose tRNS (20 entries)
+    // makes entry 18 transparent: the palette beyond entry 15 and that tRNS
+    // are stored colours of the drawing.
+    PngFixture fixture;
+    fixture.bitDepth = 4;
+    fixture.width = 4;
+    fixture.palette = TestPalette(16);
+    fixture.samples = {0, 5, 10, 15};
+    const std::vector<png_color> full = TestPalette(256);
+    const QByteArray fullPlte(reinterpret_cast<const char*>(full.data()), 768);
+    QByteArray alpha(20, char(255));
+    alpha[18] = 0;
+    QByteArray png = WritePng(fixture);
+    const qsizetype plte = png.indexOf("PLTE") - 4;
+    png.replace(plte, 12 + 16 * 3, PngChunk("PLTE", fullPlte) + PngChunk("tRNS", alpha));
+    WriteFuzzSeed("png_import_fuzzer", QStringLiteral("long-palette.png"), png);
+
+    CPngSerializer serializer;
+    CKSData document;
+    ASSERT_TRUE(ImportBytes(serializer, document, png)) << serializer.m_strLastError.toStdString();
+    EXPECT_EQ(Pixels(document), fixture.samples);
+    EXPECT_EQ(Colors(*document.GetCurrentPalette()), fullPlte);
+    EXPECT_EQ(document.m_nTransparentIndex, 18);
+}
+
 TEST(PngImport, ImagesBeyondEightBitsOrAPaletteAreRefusedWithTheirTexts) {
     const QString tooManyColours = LoadStringResource(IDS_TOO_MANY_COLORS);
     struct Case {
