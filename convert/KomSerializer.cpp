@@ -93,10 +93,12 @@ bool CKomSerializer::ImportFrom(CKSData& document, const CKoma2Data& drawing) {
         return Fail(IDS_TOO_MANY_COLORS);
     const CKoma2Page* page = drawing.GetCurrentPage();
     const CKoma2Palette* palette = drawing.GetCurrentPalette();
-    // Current indices are stored unchecked, and a page may have no size or
-    // nothing to copy from.
-    if (!page || !palette || page->m_nWidth <= 0 || page->m_nHeight <= 0 ||
-        page->m_layers.GetCount() == 0)
+    // Current indices are stored unchecked, and a page may have no size. A
+    // page without layers becomes one blank layer, as long as its size is
+    // one that a layered file may hold (nothing in the file bounds it).
+    if (!page || !palette || page->m_nWidth <= 0 || page->m_nHeight <= 0)
+        return Fail(IDS_IMPORT_FAILED);
+    if (page->m_layers.GetCount() == 0 && !CKomaFile::IsValidSize(page->m_nWidth, page->m_nHeight))
         return Fail(IDS_IMPORT_FAILED);
     if (page->m_layers.GetCount() > CKomaFile::kMaxLayers) {
         m_strLastError =

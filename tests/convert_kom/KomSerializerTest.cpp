@@ -271,7 +271,15 @@ TEST_F(KomSerializer, RefusesKoma2PagesItCannotCopyFrom) {
     noPalette.Long(3004, -1);
     EXPECT_EQ(Koma2ImportError(noPalette), importFailed);
     EXPECT_EQ(Koma2ImportError(Koma2Drawing(Koma2Page(0, 2, {Koma2Layer("")}))), importFailed);
-    EXPECT_EQ(Koma2ImportError(Koma2Drawing(Koma2Page(3, 3, {}))), importFailed);
+    // A page without layers imports as one blank layer, unless its size is
+    // beyond what a layered file may hold.
+    EXPECT_EQ(Koma2ImportError(Koma2Drawing(Koma2Page(65535, 65535, {}))), importFailed);
+    CKSData blank;
+    ASSERT_TRUE(ImportBytes(Koma2File(Koma2Drawing(Koma2Page(3, 2, {})).Bytes()), blank));
+    ASSERT_EQ(blank.GetLayerCount(), 1);
+    EXPECT_EQ(blank.m_nWidth, 3);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(blank.GetCurrentLayer()->m_pBits.get()), 6),
+              QByteArray(6, '\0'));
 
     // Depth 2: the layers have no pixel buffer.
     CChunkList depth2 = good;
