@@ -15,7 +15,7 @@ for fuzzer in "$build"/fuzz/*_fuzzer; do
   corpus="$build/fuzz-corpus/$name"
   mkdir -p "$corpus" "$seeds"
   echo "== fuzz $name for ${seconds}s ($(ls "$seeds" | wc -l) seeds)"
-  if ! "$fuzzer" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+  if ! "$fuzzer" -max_total_time="$seconds" -rss_limit_mb=4096 -timeout=10 \
        -print_final_stats=0 -artifact_prefix="$build/fuzz-artifacts-$name-" \
        "$corpus" "$seeds" >"$build/fuzz-$name.log" 2>&1; then
     echo "fuzz target $name failed:"
