@@ -7,7 +7,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKS_TESTS=OFF >/dev/nul
 cmake --build build --parallel
 if [ -x build/app/KomaSlateUtility ]; then
   if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display found: start the program from a desktop session, or run it under Xvfb (xvfb-run ./run.sh)." >&2
+    echo "No display found: start the program from a desktop session, or under a virtual one (apt-get install xvfb, then xvfb-run ./run.sh)." >&2
     exit 1
   fi
   exec build/app/KomaSlateUtility "$@"
