@@ -9,35 +9,10 @@
 
 #include <QBuffer>
 
-#include <limits>
-
 namespace {
 
 constexpr char kFieldSeparator[] = "\r";
 constexpr char kColumnSeparator[] = ",";
-
-// Reads a decimal integer the way atoll does: leading white space, an
-// optional sign, then digits up to the first non-digit; 0 when there are
-// none. Values beyond the 64-bit range are clamped to it.
-qint64 ReadDecimalInt64(const QByteArray& text) {
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    constexpr quint64 kPositiveLimit = quint64(std::numeric_limits<qint64>::max());
-    const quint64 limit = negative ? kPositiveLimit + 1 : kPositiveLimit;
-    quint64 magnitude = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        const quint64 digit = quint64(text[i] - '0');
-        magnitude = magnitude > (limit - digit) / 10 ? limit : magnitude * 10 + digit;
-    }
-    if (!negative)
-        return qint64(magnitude);
-    return magnitude == kPositiveLimit + 1 ? std::numeric_limits<qint64>::min()
-                                           : -qint64(magnitude);
-}
 
 } // namespace
 

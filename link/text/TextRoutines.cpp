@@ -6,6 +6,7 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 QString Utf8ToWide(const QByteArray& utf8) {
@@ -152,23 +153,26 @@ QByteArray MD5Hex(const char* data, qint64 length) {
     return hash.result().toHex();
 }
 
-int ReadDecimalInt(const QByteArray& text) {
+qint64 ReadDecimalInt64(const QByteArray& text) {
     qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n && IsCSpace(text[i]))
+    while (i < text.size() && IsCSpace(text[i]))
         ++i;
     bool negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    constexpr quint64 kPositiveLimit = quint64(std::numeric_limits<qint64>::max());
+    const quint64 limit = negative ? kPositiveLimit + 1 : kPositiveLimit;
+    quint64 magnitude = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const quint64 digit = quint64(text[i] - '0');
+        magnitude = magnitude > (limit - digit) / 10 ? limit : magnitude * 10 + digit;
     }
-    qint64 value = 0;
-    for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > qint64(INT_MAX) + 1)
-            value = qint64(INT_MAX) + 1; // saturate; clamped below
-    }
-    if (negative)
-        value = -value;
-    return int(std::clamp<qint64>(value, INT_MIN, INT_MAX));
+    if (!negative)
+        return qint64(magnitude);
+    return magnitude == kPositiveLimit + 1 ? std::numeric_limits<qint64>::min()
+                                           : -qint64(magnitude);
+}
+
+int ReadDecimalInt(const QByteArray& text) {
+    return int(std::clamp<qint64>(ReadDecimalInt64(text), INT_MIN, INT_MAX));
 }

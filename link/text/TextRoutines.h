@@ -40,3 +40,5 @@ inline QByteArray MD5Hex(const QByteArray& bytes) {
 // sign, then digits up to the first non-digit; 0 when there are none. Values
 // beyond the int range are clamped to it.
 int ReadDecimalInt(const QByteArray& text);
+// The same over the 64-bit range.
+qint64 ReadDecimalInt64(const QByteArray& text);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 TEST(HexToBytesTest, DecodesEitherCase) {
     QByteArray out;
     EXPECT_TRUE(HexToBytes("0aFF", 0, out));
@@ -92,6 +94,11 @@ TEST(ReadDecimalIntTest, BehavesLikeAtoiAndClamps) {
     EXPECT_EQ(ReadDecimalInt("99999999999999999999999"), INT_MAX);
     EXPECT_EQ(ReadDecimalInt("-99999999999999999999999"), INT_MIN);
     EXPECT_EQ(ReadDecimalInt("-2147483648"), INT_MIN);
+    EXPECT_EQ(ReadDecimalInt64(" 9223372036854775807"), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(ReadDecimalInt64("99999999999999999999"), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(ReadDecimalInt64("-9223372036854775808x"), std::numeric_limits<qint64>::min());
+    EXPECT_EQ(ReadDecimalInt64("-99999999999999999999"), std::numeric_limits<qint64>::min());
+    EXPECT_EQ(ReadDecimalInt64("4294967296"), qint64(1) << 32);
 }
 
 TEST(MessageFormatTest, InsertSyntax) {
