@@ -1,10 +1,10 @@
 // KomaSlate Utility: exchanges drawings with the KomaSlate app over the
 // local network.
 
-#include "app/DialogUnits.h"
-#include "app/MessageBoxSink.h"
+#include "base/ApplicationName.h"
 #include "mainwnd/KomaSlateServerDlg.h"
-#include "res/ApplicationName.h"
+#include "ui/DialogUnits.h"
+#include "ui/MessageBoxSink.h"
 
 #include <QApplication>
 #include <QLocale>

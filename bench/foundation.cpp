@@ -1,7 +1,7 @@
 // Throughput of the hexadecimal codec, MD5 and device-document save/load.
 // Targets on the 2-core reference machine: hex decode and encode >= 1 GB/s,
 // MD5 >= 0.9 x md5sum on the same bytes, document load and save >= 1 GB/s.
-#include "link/text/TextRoutines.h"
+#include "base/TextRoutines.h"
 #include "model/KSData.h"
 
 #include <QBuffer>

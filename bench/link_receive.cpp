@@ -1,8 +1,8 @@
 // Receiving one long reply line through the device link over loopback, fed
 // in 64 KB pieces that the link reads one by one. Throughput should not drop
 // as the line grows.
-#include "link/LinkTestSupport.h"
 #include "link/Packet.h"
+#include "support/LinkTestSupport.h"
 
 #include <QCoreApplication>
 

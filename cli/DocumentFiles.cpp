@@ -1,10 +1,13 @@
 #include "cli/DocumentFiles.h"
 
-#include "convert/FileException.h"
+#include "base/MessageFormat.h"
+#include "base/StringTable.h"
+
+#include "base/FileException.h"
+#include "base/MessageSink.h"
 #include "convert/KomaFile.h"
 #include "convert/SerializerList.h"
 #include "model/KSData.h"
-#include "res/MessageSink.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -30,8 +33,7 @@ bool ReadDeviceDocument(const QString& path, CKSData& document) {
     QString error;
     if (LoadFromPath(document, path, &error))
         return true;
-    ShowMessage(error.isEmpty() ? QStringLiteral("%1 is not a KomaSlate device document.").arg(path)
-                                : error);
+    ShowMessage(error.isEmpty() ? FormatStringResource(IDS_NOT_DEVICE_DOCUMENT, {path}) : error);
     return false;
 }
 

@@ -1,6 +1,6 @@
 #include "cli/DocumentJson.h"
 
-#include "link/text/TextRoutines.h"
+#include "base/TextRoutines.h"
 #include "model/KSData.h"
 
 #include <QJsonArray>

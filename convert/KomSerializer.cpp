@@ -1,12 +1,12 @@
 #include "convert/KomSerializer.h"
 
-#include "convert/AnsiCodePage.h"
-#include "convert/FileException.h"
+#include "base/AnsiCodePage.h"
+#include "base/FileException.h"
+#include "base/MessageFormat.h"
+#include "base/StringTable.h"
 #include "convert/KomaFile.h"
 #include "model/KSData.h"
 #include "model/Koma2Data.h"
-#include "res/MessageFormat.h"
-#include "res/StringTable.h"
 
 #include <cstring>
 #include <functional>

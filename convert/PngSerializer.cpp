@@ -1,10 +1,10 @@
 #include "convert/PngSerializer.h"
 
+#include "base/FileException.h"
+#include "base/MessageFormat.h"
+#include "base/StringTable.h"
 #include "convert/DibSection.h"
-#include "convert/FileException.h"
 #include "model/KSData.h"
-#include "res/MessageFormat.h"
-#include "res/StringTable.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -115,8 +115,8 @@ public:
 
     bool IsReady() const { return m_png && m_info; }
     QString CreationError() const {
-        return m_png ? QStringLiteral(u"PNG構造体を初期化出来ませんでした。")
-                     : QStringLiteral(u"PNG構造体を作成出来ませんでした。");
+        return m_png ? LoadStringResource(IDS_PNG_INIT_FAILED)
+                     : LoadStringResource(IDS_PNG_CREATE_FAILED);
     }
     png_structp Png() const { return m_png; }
     png_infop Info() const { return m_info; }
@@ -173,7 +173,7 @@ public:
     QString ErrorText() const {
         if (m_io.endOfFile)
             return CFileException::EndOfFile(DeviceName(m_io.device)).GetErrorMessage();
-        return FaultText(QStringLiteral(u"PNG画像を読み込めませんでした。"), m_io);
+        return FaultText(LoadStringResource(IDS_PNG_READ_FAILED), m_io);
     }
 
 private:
@@ -230,7 +230,7 @@ public:
             return CFileException::WriteFault(DeviceName(m_io.device), m_io.device->errorString())
                 .GetErrorMessage();
         }
-        return FaultText(QStringLiteral(u"PNG画像を書き出せませんでした。"), m_io);
+        return FaultText(LoadStringResource(IDS_PNG_WRITE_FAILED), m_io);
     }
 
 private:
@@ -240,7 +240,7 @@ private:
 };
 
 const QString& DeepBitsText() {
-    static const QString text = QStringLiteral(u"8ビットを超えるPNG画像には現在対応していません。");
+    static const QString text = LoadStringResource(IDS_PNG_DEEPER_THAN_8_BITS);
     return text;
 }
 
@@ -360,7 +360,7 @@ bool CPngSerializer::Import(CKSData& document, const QString& path) {
     m_strLastError.clear();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        m_strLastError = QStringLiteral(u"ファイルをオープン出来ませんでした。");
+        m_strLastError = LoadStringResource(IDS_FILE_OPEN_FAILED);
         return false;
     }
     return ImportFrom(document, file);
@@ -438,7 +438,7 @@ bool CPngSerializer::Export(const CKSData& document, const QString& path) {
     m_strLastError.clear();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        m_strLastError = QStringLiteral(u"ファイルを開けませんでした。");
+        m_strLastError = LoadStringResource(IDS_FILE_CANNOT_OPEN);
         return false;
     }
     // An export that fails leaves the save file uncommitted, which removes
@@ -458,7 +458,7 @@ bool CPngSerializer::ExportTo(const CKSData& document, QIODevice& device) {
         return false;
     CPngWriter writer(device);
     if (!writer.IsReady()) {
-        m_strLastError = QStringLiteral(u"PNG構造体の初期化に失敗しました。");
+        m_strLastError = LoadStringResource(IDS_PNG_SETUP_FAILED);
         return false;
     }
     const std::array<quint8, 768> rgb = document.GetCurrentPalette()->GetRgb256();
@@ -504,7 +504,7 @@ bool LoadPngThumbnail(CDibSection& dib, QIODevice& file, QString& errorText) {
         channels = 4;
         break;
     default:
-        errorText = FormatDirectives(QStringLiteral(u"カラータイプ %s には未対応です。"),
+        errorText = FormatDirectives(LoadStringResource(IDS_COLOR_TYPE_UNSUPPORTED),
                                      {QString::number(header.colorType)});
         return false;
     }

@@ -1,11 +1,11 @@
 #include "convert/SerializerList.h"
 
-#include "convert/FileException.h"
+#include "base/FileException.h"
+#include "base/MessageSink.h"
+#include "base/StringTable.h"
 #include "convert/KomSerializer.h"
 #include "convert/PngSerializer.h"
 #include "model/KSData.h"
-#include "res/MessageSink.h"
-#include "res/StringTable.h"
 
 #include <algorithm>
 #include <array>

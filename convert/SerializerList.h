@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/AutoDeletePtr.h"
 #include "convert/Serializer.h"
-#include "model/AutoDeletePtr.h"
 
 #include <QString>
 

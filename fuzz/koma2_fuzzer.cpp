@@ -5,7 +5,7 @@
 #include "convert/KomSerializer.h"
 #include "model/KSData.h"
 #include "model/Koma2Data.h"
-#include "tests/support/Koma2Container.h"
+#include "support/Koma2Container.h"
 
 #include <QBuffer>
 

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the version-resource reader and walks the paths a
 // version lookup takes.
-#include "res/VersionResource.h"
+#include "base/VersionResource.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,8 @@
 #include "link/DeviceLink.h"
 
+#include "base/MessageFormat.h"
+#include "base/StringTable.h"
+
 #include "link/Packet.h"
 
 #include <QMetaObject>
@@ -292,14 +295,11 @@ bool CDeviceLink::ScanReceived(qsizetype nFrom, CSocketError& error) {
         i = nFeed + 1;
     }
     if (m_nRecvBase + nSize - m_nLineStart > MAX_LINE_LENGTH) {
-        error = {EMSGSIZE,
-                 QStringLiteral("The received line is longer than %1 bytes.").arg(MAX_LINE_LENGTH)};
+        error = {EMSGSIZE, FormatStringResource(IDS_LINE_TOO_LONG, {qint64(MAX_LINE_LENGTH)})};
         return false;
     }
     if (PendingReceiveBytes() > MAX_UNTAKEN) {
-        error = {
-            EMSGSIZE,
-            QStringLiteral("More than %1 received bytes wait to be handled.").arg(MAX_UNTAKEN)};
+        error = {EMSGSIZE, FormatStringResource(IDS_TOO_MUCH_UNTAKEN, {qint64(MAX_UNTAKEN)})};
         return false;
     }
     CompactReceiveBuffer();

@@ -1,7 +1,7 @@
 #include "mainwnd/FileListCtrl.h"
 
+#include "base/StringTable.h"
 #include "convert/DibSection.h"
-#include "res/StringTable.h"
 
 #include <QHeaderView>
 #include <QPainter>

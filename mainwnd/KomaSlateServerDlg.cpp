@@ -1,17 +1,17 @@
 #include "mainwnd/KomaSlateServerDlg.h"
 
-#include "app/AboutDlg.h"
-#include "app/DialogUnits.h"
-#include "app/IniFile.h"
-#include "app/ProgramResources.h"
-#include "app/VersionInfo.h"
+#include "base/IniFile.h"
+#include "base/MessageFormat.h"
+#include "base/MessageSink.h"
+#include "base/StringTable.h"
+#include "base/VersionInfo.h"
 #include "link/LocalAddress.h"
 #include "link/dialogs/GetProtVerDlg.h"
+#include "mainwnd/AboutDlg.h"
 #include "mainwnd/FileListCtrl.h"
 #include "mainwnd/StatusLog.h"
-#include "res/MessageFormat.h"
-#include "res/MessageSink.h"
-#include "res/StringTable.h"
+#include "ui/DialogUnits.h"
+#include "ui/ProgramResources.h"
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>

@@ -1,7 +1,7 @@
 #include "model/ChunkFile.h"
 
-#include "convert/FileException.h"
-#include "res/MessageSink.h"
+#include "base/FileException.h"
+#include "base/MessageSink.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "convert/FileUtility.h"
+#include "base/FileUtility.h"
 
 #include <QByteArray>
 #include <QIODevice>

@@ -1,7 +1,7 @@
 #include "model/KSData.h"
 
-#include "convert/FileException.h"
-#include "link/text/TextRoutines.h"
+#include "base/FileException.h"
+#include "base/TextRoutines.h"
 
 #include <QBuffer>
 #include <QtEndian>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/AutoDeletePtr.h"
+#include "base/AutoDeletePtr.h"
 #include "model/ChunkFile.h"
 
 #include <QString>

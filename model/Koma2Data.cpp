@@ -1,6 +1,8 @@
 #include "model/Koma2Data.h"
 
-#include "convert/FileException.h"
+#include "base/StringTable.h"
+
+#include "base/FileException.h"
 #include "model/ZStream.h"
 
 #include <QBuffer>
@@ -289,13 +291,12 @@ bool CKoma2Data::Load(QIODevice& device, QString* errorText) {
     try {
         CFileUtility file(&device, false);
         if (file.ReadBytes(kSignatureSize) != QByteArray(kSignature)) {
-            ReportFailure(errorText, QStringLiteral(u"このファイルはKOMA2形式ではありません。"),
-                          {});
+            ReportFailure(errorText, LoadStringResource(IDS_NOT_KOMA2), {});
             return false;
         }
         file.ReadWord();
         if (file.ReadByte() != kCompressionZlib) {
-            ReportFailure(errorText, QStringLiteral(u"この圧縮モードには対応していません。"), {});
+            ReportFailure(errorText, LoadStringResource(IDS_COMPRESSION_UNSUPPORTED), {});
             return false;
         }
         const quint32 bodyLength = quint32(file.ReadLong());

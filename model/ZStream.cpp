@@ -1,5 +1,7 @@
 #include "model/ZStream.h"
 
+#include "base/StringTable.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -16,7 +18,7 @@ CZStream::~CZStream() {
 }
 
 QString CZStream::InflateErrorText() {
-    return QStringLiteral(u"圧縮データ展開中にエラーが発生しました。");
+    return LoadStringResource(IDS_INFLATE_FAILED);
 }
 
 void CZStream::End() {
@@ -29,7 +31,7 @@ bool CZStream::InitInflate() {
     End();
     m_stream = z_stream{};
     if (inflateInit(&m_stream) != Z_OK) {
-        m_strError = QStringLiteral(u"ライブラリの初期化に失敗しました。");
+        m_strError = LoadStringResource(IDS_ZLIB_INIT_FAILED);
         return false;
     }
     m_nMode = MODE_INFLATE;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProgramResources.h"
+#include "ui/ProgramResources.h"
 
 #include <QTimer>
 #include <QWidget>

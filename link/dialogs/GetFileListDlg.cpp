@@ -1,11 +1,11 @@
 #include "link/dialogs/GetFileListDlg.h"
 
+#include "base/MessageFormat.h"
+#include "base/StringTable.h"
+#include "base/TextRoutines.h"
 #include "convert/DibSection.h"
 #include "convert/PngSerializer.h"
 #include "link/Packet.h"
-#include "link/text/TextRoutines.h"
-#include "res/MessageFormat.h"
-#include "res/StringTable.h"
 
 #include <QBuffer>
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/AutoDeletePtr.h"
 #include "link/dialogs/WaitDlg.h"
-#include "model/AutoDeletePtr.h"
 
 #include <QByteArray>
 #include <QByteArrayList>

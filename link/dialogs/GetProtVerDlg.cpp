@@ -1,11 +1,11 @@
 #include "link/dialogs/GetProtVerDlg.h"
 
+#include "base/MessageFormat.h"
+#include "base/MessageSink.h"
+#include "base/StringTable.h"
+#include "base/TextRoutines.h"
 #include "link/Packet.h"
 #include "link/dialogs/ReportErrorReply.h"
-#include "link/text/TextRoutines.h"
-#include "res/MessageFormat.h"
-#include "res/MessageSink.h"
-#include "res/StringTable.h"
 
 CGetProtVerDlg::CGetProtVerDlg(CDeviceLink& link, QWidget* parent) : CWaitDlg(link, parent) {}
 

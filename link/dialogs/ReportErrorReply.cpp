@@ -1,9 +1,9 @@
 #include "link/dialogs/ReportErrorReply.h"
 
-#include "link/text/TextRoutines.h"
-#include "res/MessageFormat.h"
-#include "res/MessageSink.h"
-#include "res/StringTable.h"
+#include "base/MessageFormat.h"
+#include "base/MessageSink.h"
+#include "base/StringTable.h"
+#include "base/TextRoutines.h"
 
 void ReportErrorReply(const QByteArray& name, const QByteArray& value) {
     if (name != "error") {

@@ -1,8 +1,8 @@
 #include "link/dialogs/WaitDlg.h"
 
-#include "app/DialogUnits.h"
 #include "link/DeviceLink.h"
 #include "link/dialogs/AnimateCtrl.h"
+#include "ui/DialogUnits.h"
 
 #include <QLabel>
 #include <QMetaObject>

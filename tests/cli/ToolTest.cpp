@@ -1,4 +1,4 @@
-#include "link/text/TextRoutines.h"
+#include "base/TextRoutines.h"
 #include "model/KSData.h"
 #include "support/KomFixtures.h"
 

@@ -1,5 +1,5 @@
-#include "link/LinkTestSupport.h"
 #include "link/Packet.h"
+#include "support/LinkTestSupport.h"
 
 #include <QEventLoop>
 #include <QTimer>

@@ -1,17 +1,17 @@
 #include "WindowTestSupport.h"
 
-#include "app/AboutDlg.h"
-#include "app/DialogUnits.h"
+#include "base/MessageFormat.h"
+#include "base/StringTable.h"
 #include "link/LocalAddress.h"
 #include "link/SocketError.h"
 #include "link/dialogs/AnimateCtrl.h"
 #include "link/dialogs/GetFileListDlg.h"
 #include "link/dialogs/GetProtVerDlg.h"
+#include "mainwnd/AboutDlg.h"
 #include "mainwnd/FileListCtrl.h"
 #include "mainwnd/KomaSlateServerDlg.h"
 #include "mainwnd/StatusLog.h"
-#include "res/MessageFormat.h"
-#include "res/StringTable.h"
+#include "ui/DialogUnits.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

@@ -2,7 +2,7 @@
 
 #include "support/TestSupport.h"
 
-#include "app/MessageBoxSink.h"
+#include "ui/MessageBoxSink.h"
 
 #include <QByteArray>
 #include <QByteArrayList>

@@ -1,5 +1,5 @@
 #include "model/ChunkFile.h"
-#include "convert/FileException.h"
+#include "base/FileException.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>

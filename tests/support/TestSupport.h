@@ -1,6 +1,6 @@
 #pragma once
 
-#include "res/MessageSink.h"
+#include "base/MessageSink.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,0 +1,31 @@
+#include "base/MessageSink.h"
+
+#include <cstdio>
+
+namespace {
+
+class CStderrSink : public IMessageSink {
+public:
+    void ShowMessage(const QString& text) override {
+        const QByteArray bytes = text.toUtf8();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+        if (!text.endsWith(u'\n'))
+            std::fputc('\n', stderr);
+        std::fflush(stderr);
+    }
+};
+
+CStderrSink g_stderrSink;
+IMessageSink* g_pSink = &g_stderrSink;
+
+} // namespace
+
+IMessageSink* SetMessageSink(IMessageSink* sink) {
+    IMessageSink* previous = g_pSink;
+    g_pSink = sink ? sink : &g_stderrSink;
+    return previous;
+}
+
+void ShowMessage(const QString& text) {
+    g_pSink->ShowMessage(text);
+}

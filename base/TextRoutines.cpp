@@ -1,0 +1,178 @@
+#include "base/TextRoutines.h"
+
+#include <QCryptographicHash>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+QString Utf8ToWide(const QByteArray& utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QByteArray WideToUtf8(const QString& text) {
+    return text.toUtf8();
+}
+
+namespace {
+
+template <typename StringList, typename String>
+void SplitAny(StringList& result, const String& text, const String& delimiter, bool trim) {
+    result.clear();
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = delimiter.isEmpty() ? -1 : text.indexOf(delimiter, from);
+        String piece = text.mid(from, at < 0 ? -1 : at - from);
+        result.append(trim ? piece.trimmed() : piece);
+        if (at < 0)
+            break;
+        from = at + delimiter.size();
+    }
+}
+
+// Hex digit values, 0xFF for characters that are not hexadecimal digits.
+constexpr std::array<quint8, 256> MakeHexTable() {
+    std::array<quint8, 256> table{};
+    for (auto& v : table)
+        v = 0xFF;
+    for (int c = '0'; c <= '9'; ++c)
+        table[size_t(c)] = quint8(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c)
+        table[size_t(c)] = quint8(c - 'a' + 10);
+    for (int c = 'A'; c <= 'F'; ++c)
+        table[size_t(c)] = quint8(c - 'A' + 10);
+    return table;
+}
+constexpr std::array<quint8, 256> kHexValue = MakeHexTable();
+
+bool IsCSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// strtol(pair, nullptr, 16) over a two-character string, low 8 bits.
+quint8 ReadHexPairSlowly(char first, char second) {
+    const char pair[2] = {first, second};
+    int i = 0;
+    while (i < 2 && IsCSpace(pair[i]))
+        ++i;
+    bool negative = false;
+    if (i < 2 && (pair[i] == '+' || pair[i] == '-')) {
+        negative = pair[i] == '-';
+        ++i;
+    }
+    int value = 0;
+    for (; i < 2; ++i) {
+        const quint8 digit = kHexValue[quint8(pair[i])];
+        if (digit == 0xFF)
+            break;
+        value = value * 16 + digit;
+    }
+    return quint8(negative ? -value : value);
+}
+
+} // namespace
+
+void SplitString(QStringList& result, const QString& text, const QString& delimiter, bool trim) {
+    SplitAny(result, text, delimiter, trim);
+}
+
+void SplitString(QByteArrayList& result, const QByteArray& text, const QByteArray& delimiter,
+                 bool trim) {
+    SplitAny(result, text, delimiter, trim);
+}
+
+bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out) {
+    out.resize(0); // keeps any capacity the caller already has
+    const qint64 count = qint64(text.size()) - start;
+    if (count & 1)
+        return false;
+    if (count <= 0)
+        return true;
+    out.resize(count / 2);
+    // One lookup per pair of characters, indexed by their two bytes as they
+    // lie in memory; pairs that are not two plain hex digits take the slow
+    // path, which reads them exactly as strtol would.
+    static const std::vector<qint16> kPairValue = [] {
+        std::vector<qint16> table(65536, -1);
+        for (int first = 0; first < 256; ++first) {
+            for (int second = 0; second < 256; ++second) {
+                const quint8 high = kHexValue[size_t(first)];
+                const quint8 low = kHexValue[size_t(second)];
+                if ((high | low) & 0xF0)
+                    continue;
+                const char pair[2] = {char(first), char(second)};
+                quint16 key;
+                std::memcpy(&key, pair, 2);
+                table[key] = qint16(high << 4 | low);
+            }
+        }
+        return table;
+    }();
+    const char* in = text.constData() + start;
+    quint8* dest = reinterpret_cast<quint8*>(out.data());
+    for (qint64 i = 0, n = count / 2; i < n; ++i, in += 2) {
+        quint16 key;
+        std::memcpy(&key, in, 2);
+        const qint16 value = kPairValue[key];
+        dest[i] = value >= 0 ? quint8(value) : ReadHexPairSlowly(in[0], in[1]);
+    }
+    return true;
+}
+
+void AppendHex(QByteArray& out, const char* data, qint64 length) {
+    // Two output characters per byte from one table lookup.
+    static constexpr std::array<char, 512> kPairs = [] {
+        constexpr char kDigits[] = "0123456789abcdef";
+        std::array<char, 512> pairs{};
+        for (int i = 0; i < 256; ++i) {
+            pairs[size_t(2 * i)] = kDigits[i >> 4];
+            pairs[size_t(2 * i + 1)] = kDigits[i & 15];
+        }
+        return pairs;
+    }();
+    const qsizetype start = out.size();
+    out.resize(start + length * 2);
+    char* dest = out.data() + start;
+    const auto* in = reinterpret_cast<const quint8*>(data);
+    for (qint64 i = 0; i < length; ++i, dest += 2)
+        std::memcpy(dest, &kPairs[size_t(in[i]) * 2], 2);
+}
+
+QByteArray BytesToHex(const char* data, qint64 length) {
+    QByteArray text;
+    AppendHex(text, data, length);
+    return text;
+}
+
+QByteArray MD5Hex(const char* data, qint64 length) {
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    hash.addData(QByteArrayView(data, length));
+    return hash.result().toHex();
+}
+
+qint64 ReadDecimalInt64(const QByteArray& text) {
+    qsizetype i = 0;
+    while (i < text.size() && IsCSpace(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    constexpr quint64 kPositiveLimit = quint64(std::numeric_limits<qint64>::max());
+    const quint64 limit = negative ? kPositiveLimit + 1 : kPositiveLimit;
+    quint64 magnitude = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const quint64 digit = quint64(text[i] - '0');
+        magnitude = magnitude > (limit - digit) / 10 ? limit : magnitude * 10 + digit;
+    }
+    if (!negative)
+        return qint64(magnitude);
+    return magnitude == kPositiveLimit + 1 ? std::numeric_limits<qint64>::min()
+                                           : -qint64(magnitude);
+}
+
+int ReadDecimalInt(const QByteArray& text) {
+    return int(std::clamp<qint64>(ReadDecimalInt64(text), INT_MIN, INT_MAX));
+}
