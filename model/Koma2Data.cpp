@@ -54,20 +54,20 @@ void CKoma2AllocationBudget::Charge(const CFileUtility& file, qint64 bytes) {
 void CKoma2DrawBackColorInfo::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
     (void)size;
     switch (id) {
-    case 1000:
+    case ID_INDEX:
         m_nIndex = file.ReadByte();
         break;
-    case 1001:
+    case ID_COLOR:
         file.ReadExact(m_color.data(), qint64(m_color.size()));
         break;
-    case 1002:
+    case ID_VALUE1002:
         m_nValue1002 = file.ReadByte();
         break;
-    case 1003:
+    case ID_EXTRA:
         for (quint16& value : m_extra)
             value = file.ReadWord();
         break;
-    case 1004:
+    case ID_VALUE1004:
         m_nValue1004 = file.ReadByte();
         break;
     default:
@@ -79,19 +79,19 @@ void CKoma2DrawBackColorInfo::ReadChunk(CFileUtility& file, quint16 id, quint32 
 
 void CKoma2BaseData::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
     switch (id) {
-    case 1000:
+    case ID_NAME:
         m_strName = file.ReadBytes(size);
         break;
-    case 1001:
+    case ID_ID:
         m_nID = file.ReadLong();
         break;
-    case 1002:
+    case ID_MARKED:
         m_bMarked = file.ReadByte();
         break;
-    case 1003:
+    case ID_VALUE1003:
         m_nValue1003 = file.ReadByte();
         break;
-    case 1004:
+    case ID_SELECTED:
         m_bSelected = file.ReadByte();
         break;
     default:
@@ -134,13 +134,13 @@ void CKoma2Layer::AllocateBits() {
 
 void CKoma2Layer::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
     switch (id) {
-    case 1005:
+    case ID_VISIBLE:
         m_bVisible = file.ReadByte();
         break;
-    case 1006:
+    case ID_BITS:
         ReadTable(file, m_pBits.get(), m_nBitsLength, size);
         break;
-    case 1007:
+    case ID_VALUE1007:
         m_nValue1007 = file.ReadByte();
         break;
     default:
@@ -156,28 +156,28 @@ CKoma2Page::CKoma2Page(qint32 bitsPerPixel, CKoma2AllocationBudget& budget)
 
 void CKoma2Page::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
     switch (id) {
-    case 1005:
+    case ID_WIDTH:
         m_nWidth = file.ReadWord();
         break;
-    case 1006:
+    case ID_HEIGHT:
         m_nHeight = file.ReadWord();
         break;
-    case 1007:
+    case ID_LINK_ID1:
         m_link.m_nID1 = file.ReadLong();
         break;
-    case 1008:
+    case ID_LINK_ID2:
         m_link.m_nID2 = file.ReadLong();
         break;
-    case 2000:
+    case ID_LAYER_DISPLAY_MODE:
         m_nLayerDisplayMode = file.ReadByte();
         break;
-    case 2001:
+    case ID_VALUE2001:
         m_nValue2001 = file.ReadLong();
         break;
-    case 2002:
+    case ID_IGNORED2002:
         file.ReadWord();
         break;
-    case 2003: {
+    case ID_LAYER: {
         auto* layer = static_cast<CKoma2Layer*>(
             m_layers.Add(std::make_unique<CKoma2Layer>(m_nWidth, m_nHeight, m_nBitsPerPixel)));
         if (layer->m_nBytesPerPixel != 0) {
@@ -187,7 +187,7 @@ void CKoma2Page::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
         ReadChunks(file, *layer, size);
         break;
     }
-    case 2004:
+    case ID_CURRENT_LAYER:
         m_layers.m_nCurrent = file.ReadLong();
         break;
     default:
@@ -208,16 +208,16 @@ CKoma2Palette::CKoma2Palette(qint32 count)
 void CKoma2Palette::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
     const qint64 count = m_nCount;
     switch (id) {
-    case 1005:
+    case ID_COLORS:
         ReadTable(file, m_pColors.get(), count * 3, size);
         break;
-    case 1007:
+    case ID_VALUES1007:
         ReadTable(file, m_pValues1007.get(), count, size);
         break;
-    case 1009:
+    case ID_EXTRA:
         ReadWordTable(file, m_pExtra.get(), count * 3, size);
         break;
-    case 1010:
+    case ID_KINDS:
         ReadTable(file, m_pKinds.get(), count, size);
         break;
     default:
@@ -231,55 +231,55 @@ void CKoma2Palette::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
 
 void CKoma2Data::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
     switch (id) {
-    case 1000:
+    case ID_BITS_PER_PIXEL:
         m_nBitsPerPixel = file.ReadByte();
         break;
-    case 1002:
+    case ID_VALUE1002:
         m_nValue1002 = file.ReadByte();
         break;
-    case 2000:
-    case 3000:
+    case ID_IGNORED2000:
+    case ID_IGNORED3000:
         file.ReadWord();
         break;
-    case 2001:
+    case ID_VALUE2001:
         m_nValue2001 = file.ReadLong();
         break;
-    case 2002:
+    case ID_VALUE2002:
         m_nValue2002 = file.ReadByte();
         break;
-    case 2003: {
+    case ID_PAGE: {
         CKoma2BaseData* page = m_pages.Add(std::make_unique<CKoma2Page>(m_nBitsPerPixel, m_budget));
         ReadChunks(file, *page, size);
         break;
     }
-    case 2004:
+    case ID_CURRENT_PAGE:
         m_pages.m_nCurrent = file.ReadLong();
         break;
-    case 3001:
+    case ID_PALETTE_SIZE:
         m_nPaletteSize = file.ReadWord();
         break;
-    case 3002:
+    case ID_VALUE3002:
         m_nValue3002 = file.ReadLong();
         break;
-    case 3003: {
+    case ID_PALETTE: {
         m_budget.Charge(file, qint64(m_nPaletteSize) * 3);
         CKoma2BaseData* palette = m_palettes.Add(std::make_unique<CKoma2Palette>(m_nPaletteSize));
         ReadChunks(file, *palette, size);
         break;
     }
-    case 3004:
+    case ID_CURRENT_PALETTE:
         m_palettes.m_nCurrent = file.ReadLong();
         break;
-    case 3005:
+    case ID_BACK_COLOR1_INDEX:
         m_backColor1.m_nIndex = quint8(file.ReadLong());
         break;
-    case 3006:
+    case ID_BACK_COLOR2_INDEX:
         m_backColor2.m_nIndex = quint8(file.ReadLong());
         break;
-    case 3007:
+    case ID_BACK_COLOR1:
         ReadChunks(file, m_backColor1, size);
         break;
-    case 3008:
+    case ID_BACK_COLOR2:
         ReadChunks(file, m_backColor2, size);
         break;
     default:

@@ -59,6 +59,14 @@ struct CKoma2LinkToData {
 // A draw-back colour of the drawing.
 class CKoma2DrawBackColorInfo : public CChunkSerializer {
 public:
+    enum ChunkId : quint16 {
+        ID_INDEX = 1000,
+        ID_COLOR = 1001,
+        ID_VALUE1002 = 1002,
+        ID_EXTRA = 1003,
+        ID_VALUE1004 = 1004,
+    };
+
     void ReadChunk(CFileUtility& file, quint16 id, quint32 size) override;
 
     quint8 m_nIndex = 0;
@@ -71,6 +79,14 @@ public:
 // What pages, layers and palettes share: a name, an identifier and flags.
 class CKoma2BaseData : public CChunkSerializer {
 public:
+    enum ChunkId : quint16 {
+        ID_NAME = 1000,
+        ID_ID = 1001,
+        ID_MARKED = 1002,
+        ID_VALUE1003 = 1003,
+        ID_SELECTED = 1004,
+    };
+
     explicit CKoma2BaseData(qint32 id) : m_nID(id) {}
     void ReadChunk(CFileUtility& file, quint16 id, quint32 size) override;
     qint32 GetID() const { return m_nID; }
@@ -88,6 +104,12 @@ public:
 // from the top row. Depths without a byte size have no pixel buffer.
 class CKoma2Layer : public CKoma2BaseData {
 public:
+    enum LayerChunkId : quint16 {
+        ID_VISIBLE = 1005,
+        ID_BITS = 1006,
+        ID_VALUE1007 = 1007,
+    };
+
     // Takes the page's size and depth; the pixels come with AllocateBits.
     CKoma2Layer(qint32 width, qint32 height, qint32 bitsPerPixel);
     void ReadChunk(CFileUtility& file, quint16 id, quint32 size) override;
@@ -115,6 +137,18 @@ private:
 // One page: its size, its depth and its layers (index 0 is the topmost).
 class CKoma2Page : public CKoma2BaseData {
 public:
+    enum PageChunkId : quint16 {
+        ID_WIDTH = 1005,
+        ID_HEIGHT = 1006,
+        ID_LINK_ID1 = 1007,
+        ID_LINK_ID2 = 1008,
+        ID_LAYER_DISPLAY_MODE = 2000,
+        ID_VALUE2001 = 2001,
+        ID_IGNORED2002 = 2002,
+        ID_LAYER = 2003,
+        ID_CURRENT_LAYER = 2004,
+    };
+
     CKoma2Page(qint32 bitsPerPixel, CKoma2AllocationBudget& budget);
     void ReadChunk(CFileUtility& file, quint16 id, quint32 size) override;
 
@@ -137,6 +171,13 @@ private:
 // One palette of m_nCount entries: colours stored blue, green, red.
 class CKoma2Palette : public CKoma2BaseData {
 public:
+    enum PaletteChunkId : quint16 {
+        ID_COLORS = 1005,
+        ID_VALUES1007 = 1007,
+        ID_EXTRA = 1009,
+        ID_KINDS = 1010,
+    };
+
     explicit CKoma2Palette(qint32 count);
     void ReadChunk(CFileUtility& file, quint16 id, quint32 size) override;
 
@@ -150,6 +191,25 @@ public:
 // The drawing.
 class CKoma2Data : public CChunkSerializer {
 public:
+    enum ChunkId : quint16 {
+        ID_BITS_PER_PIXEL = 1000,
+        ID_VALUE1002 = 1002,
+        ID_IGNORED2000 = 2000,
+        ID_VALUE2001 = 2001,
+        ID_VALUE2002 = 2002,
+        ID_PAGE = 2003,
+        ID_CURRENT_PAGE = 2004,
+        ID_IGNORED3000 = 3000,
+        ID_PALETTE_SIZE = 3001,
+        ID_VALUE3002 = 3002,
+        ID_PALETTE = 3003,
+        ID_CURRENT_PALETTE = 3004,
+        ID_BACK_COLOR1_INDEX = 3005,
+        ID_BACK_COLOR2_INDEX = 3006,
+        ID_BACK_COLOR1 = 3007,
+        ID_BACK_COLOR2 = 3008,
+    };
+
     void ReadChunk(CFileUtility& file, quint16 id, quint32 size) override;
     // Reads a KOMA2 file from the device's current position. Every failure
     // is reported once through ReportFailure and returns false.
