@@ -3,6 +3,8 @@
 #include "base/MessageFormat.h"
 #include "base/StringTable.h"
 
+#include <new>
+
 namespace {
 
 QString Named(const QString& fileName) {
@@ -31,3 +33,14 @@ CFileException CFileException::BadFormat(const QString& fileName) {
 }
 
 CMemoryException::CMemoryException() : CException(LoadStringResource(IDS_OUT_OF_MEMORY)) {}
+
+bool CatchFileErrors(const std::function<bool()>& operation, QString& errorText) {
+    try {
+        return operation();
+    } catch (const CException& e) {
+        errorText = e.GetErrorMessage();
+    } catch (const std::bad_alloc&) {
+        errorText = CMemoryException().GetErrorMessage();
+    }
+    return false;
+}

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <exception>
+#include <functional>
 
 // The file layer's exceptions. Each carries the text shown to the user; the
 // document and serializer procedures catch them and report that text.
@@ -37,3 +38,8 @@ class CMemoryException : public CException {
 public:
     CMemoryException();
 };
+
+// Runs `operation` so that no file-layer exception and no failed allocation
+// leaves it. Returns the operation's result; after an exception, false with
+// the exception's text in `errorText`.
+bool CatchFileErrors(const std::function<bool()>& operation, QString& errorText);

@@ -1,10 +1,10 @@
 #include "base/FileUtility.h"
 
 #include "base/FileException.h"
+#include "base/LittleEndian.h"
 
 #include <QBuffer>
 #include <QFile>
-#include <QtEndian>
 
 CFileUtility::~CFileUtility() {
     if (m_bOwns)
@@ -79,13 +79,13 @@ quint8 CFileUtility::ReadByte() {
 quint16 CFileUtility::ReadWord() {
     uchar bytes[2];
     ReadExact(bytes, 2);
-    return qFromLittleEndian<quint16>(bytes);
+    return LittleEndian::Get<quint16>(bytes);
 }
 
 qint32 CFileUtility::ReadLong() {
     uchar bytes[4];
     ReadExact(bytes, 4);
-    return qFromLittleEndian<qint32>(bytes);
+    return LittleEndian::Get<qint32>(bytes);
 }
 
 QByteArray CFileUtility::ReadNarrowString(qint32 length) {
@@ -105,13 +105,13 @@ void CFileUtility::Write(const void* data, qint64 count) {
 
 void CFileUtility::WriteWord(quint16 value) {
     uchar bytes[2];
-    qToLittleEndian(value, bytes);
+    LittleEndian::Put(bytes, value);
     Write(bytes, 2);
 }
 
 void CFileUtility::WriteLong(qint32 value) {
     uchar bytes[4];
-    qToLittleEndian(value, bytes);
+    LittleEndian::Put(bytes, value);
     Write(bytes, 4);
 }
 

@@ -1,6 +1,7 @@
 #include "base/VersionInfo.h"
 
 #include "base/ApplicationName.h"
+#include "base/LittleEndian.h"
 #include "base/MessageFormat.h"
 #include "base/VersionResource.h"
 
@@ -42,10 +43,9 @@ void CVersionInfo::LoadFromData(const QByteArray& resource) {
         return;
     }
     // Only the first entry counts: language, then code page.
-    const auto word = [&](int offset) {
-        return unsigned(uchar(translation->at(offset)) | uchar(translation->at(offset + 1)) << 8);
-    };
-    const QString block = QString::asprintf("\\StringFileInfo\\%04x%04x", word(0), word(2));
+    const unsigned language = LittleEndian::At<quint16>(*translation, 0);
+    const unsigned codePage = LittleEndian::At<quint16>(*translation, 2);
+    const QString block = QString::asprintf("\\StringFileInfo\\%04x%04x", language, codePage);
     for (int i = 0; i < FieldCount; ++i) {
         const std::optional<QString> text =
             reader.QueryText(block + QString::fromUtf16(kFieldKeys[i]));

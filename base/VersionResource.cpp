@@ -1,6 +1,7 @@
 #include "base/VersionResource.h"
 
 #include "base/ApplicationName.h"
+#include "base/LittleEndian.h"
 #include "base/ProgramVersion.h"
 
 #include <QStringList>
@@ -19,21 +20,6 @@ qsizetype Align4(qsizetype offset) {
 
 // ---- writing ---------------------------------------------------------------
 
-void AppendWord(QByteArray& out, quint16 value) {
-    out.append(char(value & 0xFF));
-    out.append(char(value >> 8));
-}
-
-void AppendDword(QByteArray& out, quint32 value) {
-    AppendWord(out, quint16(value & 0xFFFF));
-    AppendWord(out, quint16(value >> 16));
-}
-
-void PutWord(QByteArray& out, qsizetype offset, quint16 value) {
-    out[offset] = char(value & 0xFF);
-    out[offset + 1] = char(value >> 8);
-}
-
 void PadTo4(QByteArray& out) {
     out.append(Align4(out.size()) - out.size(), '\0');
 }
@@ -43,8 +29,8 @@ QByteArray ZeroTerminatedUtf16(const QString& text) {
     QByteArray out;
     out.reserve((text.size() + 1) * 2);
     for (const QChar c : text)
-        AppendWord(out, c.unicode());
-    AppendWord(out, 0);
+        LittleEndian::Append<quint16>(out, c.unicode());
+    LittleEndian::Append<quint16>(out, 0);
     return out;
 }
 
@@ -68,9 +54,9 @@ QByteArray MakeNode(const QString& key, quint16 type, const QByteArray& value, q
         out += children;
     }
     Q_ASSERT(out.size() <= CVersionResource::kMaxSize);
-    PutWord(out, 0, quint16(out.size()));
-    PutWord(out, 2, valueLength);
-    PutWord(out, 4, type);
+    LittleEndian::PutAt<quint16>(out, 0, quint16(out.size()));
+    LittleEndian::PutAt<quint16>(out, 2, valueLength);
+    LittleEndian::PutAt<quint16>(out, 4, type);
     return out;
 }
 
@@ -80,26 +66,26 @@ QByteArray MakeStringNode(const QString& key, const QString& value) {
 
 QByteArray MakeFixedFileInfo(const CVersionResourceContent& content) {
     QByteArray info;
-    AppendDword(info, kFixedInfoSignature);
-    AppendDword(info, 0x00010000); // structure version 1.0
-    AppendDword(info, quint32(content.m_nFileVersion >> 32));
-    AppendDword(info, quint32(content.m_nFileVersion));
-    AppendDword(info, quint32(content.m_nProductVersion >> 32));
-    AppendDword(info, quint32(content.m_nProductVersion));
-    AppendDword(info, 0x3F);    // file flags mask
-    AppendDword(info, 0);       // file flags
-    AppendDword(info, 0x40004); // operating system: 32-bit Windows NT
-    AppendDword(info, 1);       // file type: application
-    AppendDword(info, 0);       // file subtype
-    AppendDword(info, 0);       // file date, high part
-    AppendDword(info, 0);       // file date, low part
+    LittleEndian::Append<quint32>(info, kFixedInfoSignature);
+    LittleEndian::Append<quint32>(info, 0x00010000); // structure version 1.0
+    LittleEndian::Append<quint32>(info, quint32(content.m_nFileVersion >> 32));
+    LittleEndian::Append<quint32>(info, quint32(content.m_nFileVersion));
+    LittleEndian::Append<quint32>(info, quint32(content.m_nProductVersion >> 32));
+    LittleEndian::Append<quint32>(info, quint32(content.m_nProductVersion));
+    LittleEndian::Append<quint32>(info, 0x3F);    // file flags mask
+    LittleEndian::Append<quint32>(info, 0);       // file flags
+    LittleEndian::Append<quint32>(info, 0x40004); // operating system: 32-bit Windows NT
+    LittleEndian::Append<quint32>(info, 1);       // file type: application
+    LittleEndian::Append<quint32>(info, 0);       // file subtype
+    LittleEndian::Append<quint32>(info, 0);       // file date, high part
+    LittleEndian::Append<quint32>(info, 0);       // file date, low part
     return info;
 }
 
 // ---- reading ---------------------------------------------------------------
 
 quint16 WordAt(const QByteArray& data, qsizetype offset) {
-    return quint16(uchar(data[offset]) | uchar(data[offset + 1]) << 8);
+    return LittleEndian::At<quint16>(data, offset);
 }
 
 QString Utf16At(const QByteArray& data, qsizetype offset, qsizetype count) {
@@ -179,7 +165,7 @@ QByteArray BuildVersionResource(const CVersionResourceContent& content) {
 
     QByteArray translations;
     for (const quint32 entry : content.m_translations)
-        AppendDword(translations, entry);
+        LittleEndian::Append<quint32>(translations, entry);
     QByteArray vars;
     AppendChild(vars, MakeNode(QStringLiteral("Translation"), kTypeBinary, translations,
                                quint16(translations.size())));

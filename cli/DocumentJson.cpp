@@ -1,10 +1,10 @@
 #include "cli/DocumentJson.h"
 
+#include "base/LittleEndian.h"
 #include "base/TextRoutines.h"
 #include "model/KSData.h"
 
 #include <QJsonArray>
-#include <QtEndian>
 
 #include <vector>
 
@@ -41,7 +41,7 @@ QJsonValue ExtraMd5(const CKSPalette& palette) {
         return QJsonValue::Null;
     // Digest of the table as the file stores it: little-endian 16-bit values.
     std::vector<quint16> stored(size_t(palette.m_nCount) * 3);
-    qToLittleEndian<quint16>(palette.m_pExtra.get(), qsizetype(stored.size()), stored.data());
+    LittleEndian::PutAll<quint16>(palette.m_pExtra.get(), qsizetype(stored.size()), stored.data());
     return Md5OrNull(stored.data(), qint64(stored.size()) * 2);
 }
 

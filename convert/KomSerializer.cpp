@@ -9,23 +9,8 @@
 #include "model/Koma2Data.h"
 
 #include <cstring>
-#include <functional>
-#include <new>
 
 namespace {
-
-// Runs an import or export step so that no exception leaves it: the file
-// layer's exceptions and running out of memory become texts.
-bool RunGuarded(QString& errorText, const std::function<bool()>& operation) {
-    try {
-        return operation();
-    } catch (const CException& e) {
-        errorText = e.GetErrorMessage();
-    } catch (const std::bad_alloc&) {
-        errorText = CMemoryException().GetErrorMessage();
-    }
-    return false;
-}
 
 // Layer `index` of a document being imported: layer 0 comes from Create, the
 // later ones are added behind it.
@@ -62,15 +47,17 @@ bool CKomSerializer::Fail(int id) {
 
 bool CKomSerializer::Import(CKSData& document, const QString& path) {
     m_strLastError.clear();
-    return RunGuarded(m_strLastError, [&] {
-        if (IsKomaFile(path)) {
-            // A damaged older-layout file fails without a text of its own.
-            CKomaFile file;
-            return file.Load(path) == KOMA_OK && ImportFrom(document, file);
-        }
-        CKoma2Data drawing;
-        return LoadFromPath(drawing, path, &m_strLastError) && ImportFrom(document, drawing);
-    });
+    return CatchFileErrors(
+        [&] {
+            if (IsKomaFile(path)) {
+                // A damaged older-layout file fails without a text of its own.
+                CKomaFile file;
+                return file.Load(path) == KOMA_OK && ImportFrom(document, file);
+            }
+            CKoma2Data drawing;
+            return LoadFromPath(drawing, path, &m_strLastError) && ImportFrom(document, drawing);
+        },
+        m_strLastError);
 }
 
 bool CKomSerializer::ImportFrom(CKSData& document, const CKomaFile& file) {
@@ -150,31 +137,35 @@ bool CKomSerializer::ImportFrom(CKSData& document, const CKoma2Data& drawing) {
 
 bool CKomSerializer::Export(const CKSData& document, const QString& path) {
     m_strLastError.clear();
-    return RunGuarded(m_strLastError, [&] {
-        const auto inRange = [](qint32 side) { return side >= 1 && side <= kMaxExportSide; };
-        // A document from the device may lack pixels or hold bad indices;
-        // such a document is not written rather than read past its buffers.
-        if (!inRange(document.m_nWidth) || !inRange(document.m_nHeight) || !document.IsConsistent())
-            return false;
-        if (document.GetLayerCount() > CKomaFile::kMaxLayers) {
-            m_strLastError =
-                FormatDirectives(LoadStringResource(IDS_TOO_MANY_LAYERS), {CKomaFile::kMaxLayers});
-            return false;
-        }
-
-        CKomaFile file;
-        file.m_nWidth = document.m_nWidth;
-        file.m_nHeight = document.m_nHeight;
-        file.m_nTransparentIndex = document.m_nTransparentIndex;
-        for (int i = 0; i < document.GetLayerCount(); ++i) {
-            const CKSLayer& layer = *document.m_pLayers->GetLayer(i);
-            // Cut at a character boundary, so no name ends in half a character.
-            const QByteArray name =
-                AnsiCodePage::FromUnicode(layer.m_strName, CKomaLayer::kNameSize - 1);
-            if (file.AddLayer(layer.m_pBits.get(), name.constData(), layer.m_bVisible) != KOMA_OK)
+    return CatchFileErrors(
+        [&] {
+            const auto inRange = [](qint32 side) { return side >= 1 && side <= kMaxExportSide; };
+            // A document from the device may lack pixels or hold bad indices;
+            // such a document is not written rather than read past its buffers.
+            if (!inRange(document.m_nWidth) || !inRange(document.m_nHeight) ||
+                !document.IsConsistent())
                 return false;
-        }
-        file.m_palette = document.GetCurrentPalette()->GetRgb256();
-        return file.Save(path) == KOMA_OK;
-    });
+            if (document.GetLayerCount() > CKomaFile::kMaxLayers) {
+                m_strLastError = FormatDirectives(LoadStringResource(IDS_TOO_MANY_LAYERS),
+                                                  {CKomaFile::kMaxLayers});
+                return false;
+            }
+
+            CKomaFile file;
+            file.m_nWidth = document.m_nWidth;
+            file.m_nHeight = document.m_nHeight;
+            file.m_nTransparentIndex = document.m_nTransparentIndex;
+            for (int i = 0; i < document.GetLayerCount(); ++i) {
+                const CKSLayer& layer = *document.m_pLayers->GetLayer(i);
+                // Cut at a character boundary, so no name ends in half a character.
+                const QByteArray name =
+                    AnsiCodePage::FromUnicode(layer.m_strName, CKomaLayer::kNameSize - 1);
+                if (file.AddLayer(layer.m_pBits.get(), name.constData(), layer.m_bVisible) !=
+                    KOMA_OK)
+                    return false;
+            }
+            file.m_palette = document.GetCurrentPalette()->GetRgb256();
+            return file.Save(path) == KOMA_OK;
+        },
+        m_strLastError);
 }

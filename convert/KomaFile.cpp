@@ -1,8 +1,9 @@
 #include "convert/KomaFile.h"
 
+#include "base/LittleEndian.h"
+
 #include <QFile>
 #include <QSaveFile>
-#include <QtEndian>
 
 #include <algorithm>
 #include <bit>
@@ -47,7 +48,7 @@ qint64 CountEqual(const quint8* p, const quint8* end, quint8 value) {
     while (end - p >= 8) {
         quint64 word;
         std::memcpy(&word, p, 8);
-        const quint64 diff = qFromLittleEndian(word) ^ pattern;
+        const quint64 diff = LittleEndian::Get<quint64>(&word) ^ pattern;
         if (diff)
             return (p - start) + std::countr_zero(diff) / 8;
         p += 8;
@@ -144,15 +145,15 @@ bool CKomaCompress::Compress(QIODevice& file, const quint8* source, qint64 count
 
     QByteArray head(4 + qsizetype(m_runs.size()) * kRunRecordSize + 4, Qt::Uninitialized);
     uchar* p = reinterpret_cast<uchar*>(head.data());
-    qToLittleEndian<quint32>(quint32(m_runs.size()), p);
+    LittleEndian::Put<quint32>(p, quint32(m_runs.size()));
     p += 4;
     for (const CRun& run : m_runs) {
-        qToLittleEndian<quint32>(run.m_nPosition, p);
-        qToLittleEndian<quint32>(run.m_nLength, p + 4);
+        LittleEndian::Put<quint32>(p, run.m_nPosition);
+        LittleEndian::Put<quint32>(p + 4, run.m_nLength);
         p[8] = run.m_nValue;
         p += kRunRecordSize;
     }
-    qToLittleEndian<quint32>(quint32(literalCount), p);
+    LittleEndian::Put<quint32>(p, quint32(literalCount));
     return WriteAll(file, head.constData(), head.size()) &&
            WriteAll(file, literals.constData(), literalCount);
 }
@@ -161,7 +162,7 @@ bool CKomaCompress::Expand(QIODevice& file, quint8* dest, qint64 size) {
     uchar word[4];
     if (!ReadExact(file, word, 4))
         return false;
-    const quint32 runCount = qFromLittleEndian<quint32>(word);
+    const quint32 runCount = LittleEndian::Get<quint32>(word);
     // Records the device cannot hold would be a short read: refuse them
     // before allocating anything for them.
     const qint64 runBytes = qint64(runCount) * kRunRecordSize;
@@ -175,7 +176,7 @@ bool CKomaCompress::Expand(QIODevice& file, quint8* dest, qint64 size) {
     // beyond what the device still holds is allocated for them.
     QByteArray literals;
     if (ReadExact(file, word, 4)) {
-        const qint64 wanted = std::min<qint64>(qFromLittleEndian<quint32>(word), Remaining(file));
+        const qint64 wanted = std::min<qint64>(LittleEndian::Get<quint32>(word), Remaining(file));
         literals.resize(wanted);
         literals.resize(std::max<qint64>(0, file.read(literals.data(), wanted)));
     }
@@ -188,12 +189,12 @@ bool CKomaCompress::Expand(QIODevice& file, quint8* dest, qint64 size) {
     qint64 k = 0;
     const uchar* record = reinterpret_cast<const uchar*>(runs.constData());
     for (quint32 r = 0; r < runCount && !out.IsFull(); ++r, record += kRunRecordSize) {
-        const qint64 position = qFromLittleEndian<quint32>(record);
+        const qint64 position = LittleEndian::Get<quint32>(record);
         if (position < k || position > literalCount)
             break;
         out.Copy(literals.constData() + k, position - k);
         k = position;
-        out.Fill(record[8], qFromLittleEndian<quint32>(record + 4));
+        out.Fill(record[8], LittleEndian::Get<quint32>(record + 4));
     }
     out.Copy(literals.constData() + k, literalCount - k);
     return true;
@@ -238,9 +239,9 @@ int CKomaFile::Load(QIODevice& file) {
     if (!ReadExact(file, header.data(), kHeaderSize) ||
         std::memcmp(header.data(), kSignature, kSignatureSize) != 0)
         return KOMA_ERR_FORMAT;
-    const qint32 width = qFromLittleEndian<qint32>(header.data() + kWidthOffset);
-    const qint32 height = qFromLittleEndian<qint32>(header.data() + kHeightOffset);
-    const quint16 layerCount = qFromLittleEndian<quint16>(header.data() + kLayerCountOffset);
+    const qint32 width = LittleEndian::Get<qint32>(header.data() + kWidthOffset);
+    const qint32 height = LittleEndian::Get<qint32>(header.data() + kHeightOffset);
+    const quint16 layerCount = LittleEndian::Get<quint16>(header.data() + kLayerCountOffset);
     // The table holds 128 layers, and every layer buffer is width × height
     // bytes: the count, the size and their product are checked before
     // anything is allocated.
@@ -288,9 +289,9 @@ int CKomaFile::Save(QIODevice& file) const {
         return KOMA_ERR_FORMAT;
     std::array<uchar, kHeaderSize> header{};
     std::memcpy(header.data(), kSignature, kSignatureSize);
-    qToLittleEndian<qint32>(m_nWidth, header.data() + kWidthOffset);
-    qToLittleEndian<qint32>(m_nHeight, header.data() + kHeightOffset);
-    qToLittleEndian<quint16>(m_nLayerCount, header.data() + kLayerCountOffset);
+    LittleEndian::Put<qint32>(header.data() + kWidthOffset, m_nWidth);
+    LittleEndian::Put<qint32>(header.data() + kHeightOffset, m_nHeight);
+    LittleEndian::Put<quint16>(header.data() + kLayerCountOffset, m_nLayerCount);
     header[kTransparentOffset] = m_nTransparentIndex;
     std::memcpy(header.data() + kPaletteOffset, m_palette.data(), m_palette.size());
     if (!WriteAll(file, header.data(), kHeaderSize))

@@ -12,7 +12,6 @@
 #include <climits>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <vector>
 
 namespace {
@@ -98,21 +97,20 @@ std::unique_ptr<CKSData> FlattenLayers(const CKSData& document) {
     return flat;
 }
 
-// Runs one serializer call and shows why it failed: the serializer's own
-// text, else string `fallbackId`; a file-layer exception or a failed
-// allocation by its own text.
+// Runs one serializer call and shows why it failed: a file-layer exception
+// or a failed allocation by its own text, else the serializer's own text,
+// else string `fallbackId`.
 template <typename Call> bool RunSerializer(CSerializer& serializer, int fallbackId, Call call) {
     serializer.m_strLastError.clear();
-    try {
-        if (call())
-            return true;
-        ShowMessage(serializer.m_strLastError.isEmpty() ? LoadStringResource(fallbackId)
-                                                        : serializer.m_strLastError);
-    } catch (const CException& error) {
-        ShowMessage(error.GetErrorMessage());
-    } catch (const std::bad_alloc&) {
-        ShowMessage(CMemoryException().GetErrorMessage());
-    }
+    QString exceptionText;
+    if (CatchFileErrors(call, exceptionText))
+        return true;
+    if (!exceptionText.isEmpty())
+        ShowMessage(exceptionText);
+    else if (!serializer.m_strLastError.isEmpty())
+        ShowMessage(serializer.m_strLastError);
+    else
+        ShowMessage(LoadStringResource(fallbackId));
     return false;
 }
 

@@ -73,33 +73,40 @@ void ReadChunks(CFileUtility& file, CChunkSerializer& target, quint32 length) {
 namespace StandardDocument {
 
 bool Save(const CChunkSerializer& target, QIODevice& file, QString* errorText) {
-    try {
-        CChunkFile chunkFile(&file, false);
-        const QByteArray signature = target.GetSignature();
-        chunkFile.Write(signature.constData(), signature.size());
-        chunkFile.WriteObjectChunk(0, target);
-        return true;
-    } catch (const CException& e) {
-        ReportFailure(errorText, e.GetErrorMessage(), QString());
-        return false;
-    }
+    QString failure;
+    const bool saved = CatchFileErrors(
+        [&] {
+            CChunkFile chunkFile(&file, false);
+            const QByteArray signature = target.GetSignature();
+            chunkFile.Write(signature.constData(), signature.size());
+            chunkFile.WriteObjectChunk(0, target);
+            return true;
+        },
+        failure);
+    if (!saved)
+        ReportFailure(errorText, failure, QString());
+    return saved;
 }
 
 bool Load(CChunkSerializer& target, QIODevice& file, QString* errorText) {
-    try {
-        CFileUtility reader(&file, false);
-        const QByteArray signature = target.GetSignature();
-        if (reader.ReadBytes(signature.size()) != signature)
-            return false;
-        if (reader.ReadWord() != 0)
-            return false;
-        const quint32 rootSize = quint32(reader.ReadLong());
-        ReadChunks(reader, target, rootSize);
-        return true;
-    } catch (const CException& e) {
-        ReportFailure(errorText, e.GetErrorMessage(), QString());
-        return false;
-    }
+    QString failure;
+    const bool loaded = CatchFileErrors(
+        [&] {
+            CFileUtility reader(&file, false);
+            const QByteArray signature = target.GetSignature();
+            if (reader.ReadBytes(signature.size()) != signature)
+                return false;
+            if (reader.ReadWord() != 0)
+                return false;
+            const quint32 rootSize = quint32(reader.ReadLong());
+            ReadChunks(reader, target, rootSize);
+            return true;
+        },
+        failure);
+    // A wrong signature fails without a text of its own.
+    if (!loaded && !failure.isEmpty())
+        ReportFailure(errorText, failure, QString());
+    return loaded;
 }
 
 } // namespace StandardDocument
