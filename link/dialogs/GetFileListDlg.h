@@ -1,10 +1,9 @@
 #pragma once
 
-#include "base/AutoDeletePtr.h"
+#include "link/FileListReply.h"
 #include "link/dialogs/WaitDlg.h"
 
 #include <QByteArray>
-#include <QByteArrayList>
 
 class CDibSection;
 
@@ -26,40 +25,20 @@ public:
 class CGetFileListDlg : public CWaitDlg {
     Q_OBJECT
 public:
-    // The cells of one document, in the order of the header's columns. The
-    // last record of a list may hold fewer cells than there are columns.
-    class CFileInfo {
-    public:
-        void Append(const QByteArray& cell) { m_cells.append(cell); }
-        int GetSize() const { return int(m_cells.size()); }
-        // The cell at `column`; empty past the end and at -1.
-        QByteArray GetAt(int column) const;
-
-    private:
-        QByteArrayList m_cells;
-    };
-
     CGetFileListDlg(CDeviceLink& link, IFileRowTarget& target, QWidget* parent);
 
     void OnPacket(QByteArray name, QByteArray value) override;
-
-    // The size text for a size cell: "%d KB" with the byte count rounded up
-    // to whole units of 1024, empty for an empty cell.
-    static QString SizeText(const QByteArray& sizeCell);
 
 protected:
     QString GetWaitMessage() const override;
     void StartRequest() override;
 
 private:
-    void ParseList(const QByteArray& value);
     void RequestNextThumb();
-    void AddRow(const CFileInfo& info, const QByteArray& name, const QByteArray& value);
+    void AddRow(const QByteArray& name, const QByteArray& value);
 
     IFileRowTarget& m_target;
+    // The document whose thumbnail is awaited; -1 while the list is.
     int m_nIndex = -1;
-    int m_nFileNameColumn = -1;
-    int m_nSizeColumn = -1;
-    int m_nUpdateDateColumn = -1;
-    CAutoDeletePtrArray<CFileInfo> m_fileInfos;
+    CFileListReply m_list;
 };

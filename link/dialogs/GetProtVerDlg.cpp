@@ -4,8 +4,8 @@
 #include "base/MessageSink.h"
 #include "base/StringTable.h"
 #include "base/TextRoutines.h"
+#include "link/ErrorReply.h"
 #include "link/Packet.h"
-#include "link/dialogs/ReportErrorReply.h"
 
 CGetProtVerDlg::CGetProtVerDlg(CDeviceLink& link, QWidget* parent) : CWaitDlg(link, parent) {}
 

@@ -110,28 +110,6 @@ TEST(CompareRows, OrdersByUtf16CodeUnits) {
     EXPECT_EQ(CompareRows(QStringLiteral("x"), QStringLiteral("x"), false), 0);
 }
 
-TEST(SizeText, RoundsUpToWholeKilobytesIn64Bits) {
-    EXPECT_EQ(CGetFileListDlg::SizeText(""), QString());
-    EXPECT_EQ(CGetFileListDlg::SizeText("0"), QStringLiteral("0 KB"));
-    EXPECT_EQ(CGetFileListDlg::SizeText("1"), QStringLiteral("1 KB"));
-    EXPECT_EQ(CGetFileListDlg::SizeText("1024"), QStringLiteral("1 KB"));
-    EXPECT_EQ(CGetFileListDlg::SizeText("1025"), QStringLiteral("2 KB"));
-    EXPECT_EQ(CGetFileListDlg::SizeText("abc"), QStringLiteral("0 KB"));
-    EXPECT_EQ(CGetFileListDlg::SizeText(" 2048 bytes"), QStringLiteral("2 KB"));
-    // Beyond 32 bits.
-    EXPECT_EQ(CGetFileListDlg::SizeText("5000000000"), QStringLiteral("4882813 KB"));
-    // The top of the 64-bit range neither overflows nor wraps; larger
-    // numbers are clamped to it.
-    EXPECT_EQ(CGetFileListDlg::SizeText("9223372036854775807"),
-              QStringLiteral("9007199254740992 KB"));
-    EXPECT_EQ(CGetFileListDlg::SizeText("123456789012345678901234567890"),
-              QStringLiteral("9007199254740992 KB"));
-    // Negative counts divide truncating toward zero.
-    EXPECT_EQ(CGetFileListDlg::SizeText("-5000"), QStringLiteral("-3 KB"));
-    EXPECT_EQ(CGetFileListDlg::SizeText("-99999999999999999999999"),
-              QStringLiteral("-9007199254740991 KB"));
-}
-
 class FileListCtrlTest : public ::testing::Test {
 protected:
     void SetUp() override {
