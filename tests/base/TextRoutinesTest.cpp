@@ -75,15 +75,6 @@ TEST(SplitStringTest, NDelimitersGiveNPlusOnePieces) {
     EXPECT_EQ(raw, (QByteArrayList{QByteArray("x\0y", 3), "z"}));
 }
 
-TEST(Utf8Test, ConvertsWholeStrings) {
-    const QString text = QStringLiteral(u"ファイル名 ✓");
-    EXPECT_EQ(Utf8ToWide(WideToUtf8(text)), text);
-    EXPECT_EQ(WideToUtf8(QStringLiteral(u"é")), QByteArray("\xc3\xa9"));
-    EXPECT_EQ(Utf8ToWide(QByteArray("a\xff"
-                                    "b")),
-              QStringLiteral(u"a\uFFFDb"));
-}
-
 TEST(ReadDecimalIntTest, BehavesLikeAtoiAndClamps) {
     EXPECT_EQ(ReadDecimalInt("3"), 3);
     EXPECT_EQ(ReadDecimalInt("  -42xyz"), -42);

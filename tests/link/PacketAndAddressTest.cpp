@@ -2,6 +2,8 @@
 #include "link/Packet.h"
 #include "link/SocketError.h"
 
+#include <QTcpServer>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -59,13 +61,46 @@ TEST(LocalAddress, ShowsTheFirstIPv4OfAnInterfaceThatIsUpAndNotLoopback) {
     EXPECT_EQ(FirstUsableIPv4(candidates.first(5)), "");
 }
 
-TEST(LocalAddress, IsEmptyOrADottedIPv4Address) {
-    const QString address = GetLocalAddress();
-    if (!address.isEmpty()) {
-        QHostAddress parsed;
-        ASSERT_TRUE(parsed.setAddress(address));
-        EXPECT_EQ(parsed.protocol(), QAbstractSocket::IPv4Protocol);
+// Whether some interface of this machine that is up and not loopback has an
+// IPv4 address the app could reach over the network.
+bool MachineHasANetworkIPv4() {
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface& networkInterface : interfaces) {
+        const auto flags = networkInterface.flags();
+        if (!flags.testFlag(QNetworkInterface::IsUp) ||
+            flags.testFlag(QNetworkInterface::IsLoopBack))
+            continue;
+        const QList<QNetworkAddressEntry> entries = networkInterface.addressEntries();
+        for (const QNetworkAddressEntry& entry : entries) {
+            const QHostAddress ip = entry.ip();
+            if (ip.protocol() == QAbstractSocket::IPv4Protocol && !ip.isLoopback() &&
+                !ip.isLinkLocal())
+                return true;
+        }
     }
+    return false;
+}
+
+TEST(LocalAddress, ShowsADottedIPv4AddressOfThisMachine) {
+    const bool networked = MachineHasANetworkIPv4();
+    const QString address = GetLocalAddress();
+    if (!networked && address.isEmpty())
+        GTEST_SKIP() << "this machine has no IPv4 address to show";
+    // With a network address present, the window must show one.
+    ASSERT_FALSE(address.isEmpty());
+
+    QHostAddress parsed;
+    ASSERT_TRUE(parsed.setAddress(address)) << address.toStdString();
+    EXPECT_EQ(parsed.protocol(), QAbstractSocket::IPv4Protocol) << address.toStdString();
+    EXPECT_EQ(parsed.toString(), address) << "not in dotted form";
+    if (networked) {
+        // The phone cannot reach this machine at a loopback or link-local address.
+        EXPECT_FALSE(parsed.isLoopback()) << address.toStdString();
+        EXPECT_FALSE(parsed.isLinkLocal()) << address.toStdString();
+    }
+    // It belongs to this machine: a server can listen on it.
+    QTcpServer server;
+    EXPECT_TRUE(server.listen(parsed, 0)) << address.toStdString();
 }
 
 } // namespace

@@ -11,8 +11,8 @@
 #include "mainwnd/FileListCtrl.h"
 #include "mainwnd/KomaSlateServerDlg.h"
 #include "mainwnd/StatusLog.h"
-#include "ui/DialogUnits.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -75,6 +75,40 @@ QStringList LabelTexts(const QWidget* dialog) {
     for (const QLabel* label : dialog->findChildren<QLabel*>())
         texts.append(label->text());
     return texts;
+}
+
+// Checks what a user needs of a fixed layout: every shown control of
+// `window` lies inside it, overlaps no other, and has room for its whole
+// text in its own font (the mnemonic marker '&' is not drawn).
+void ExpectReadableLayout(const QWidget& window) {
+    QList<const QWidget*> controls;
+    for (const QWidget* child : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isVisible() && !child->isWindow())
+            controls.append(child);
+    }
+    ASSERT_GE(controls.size(), 2);
+    const auto name = [](const QWidget* control) {
+        QString text;
+        if (const auto* label = qobject_cast<const QLabel*>(control))
+            text = label->text();
+        else if (const auto* button = qobject_cast<const QAbstractButton*>(control))
+            text = button->text();
+        return text.remove(u'&');
+    };
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+        const QWidget* control = controls[i];
+        const QString text = name(control);
+        const std::string what =
+            std::string(control->metaObject()->className()) + " \"" + text.toStdString() + "\"";
+        EXPECT_TRUE(window.rect().contains(control->geometry())) << what;
+        for (qsizetype j = i + 1; j < controls.size(); ++j) {
+            EXPECT_FALSE(control->geometry().intersects(controls[j]->geometry()))
+                << what << " and " << controls[j]->metaObject()->className() << " \""
+                << name(controls[j]).toStdString() << "\"";
+        }
+        if (!text.isEmpty())
+            EXPECT_LE(control->fontMetrics().horizontalAdvance(text), control->width()) << what;
+    }
 }
 
 } // namespace
@@ -147,17 +181,22 @@ TEST_F(MainWindowTest, StartsListeningWithInstructionsAndEverythingDisabled) {
     EXPECT_EQ(States(), kAllDisabled);
     EXPECT_FALSE(Window().windowIcon().isNull());
     EXPECT_EQ(Window().SettingsPath(), m_dir.filePath("settings.ini"));
-
-    // Laid out from the dialog units of its template in its own font.
-    const CDialogUnits units(MainWindowFont());
-    EXPECT_EQ(Window().size(), units.ToPixels(335, 423));
-    EXPECT_EQ(Window().Log()->geometry(), units.ToPixels(7, 17, 321, 60));
-    EXPECT_EQ(Window().FileList()->geometry(), units.ToPixels(7, 92, 253, 324));
-    EXPECT_EQ(Window().DisconnectButton()->geometry(), units.ToPixels(266, 243, 62, 16));
     EXPECT_EQ(Window().DownloadButton()->text(), QStringLiteral(u"ダウンロード(&O)..."));
     EXPECT_EQ(Window().UploadButton()->text(), QStringLiteral(u"アップロード(&U)..."));
     EXPECT_EQ(Window().DeleteButton()->text(), QStringLiteral(u"削除(&D)"));
     EXPECT_EQ(Window().DisconnectButton()->text(), QStringLiteral(u"切断(&C)"));
+}
+
+TEST_F(MainWindowTest, FixedSizeWindowShowsEveryControlWholeAndReadable) {
+    EXPECT_EQ(Window().minimumSize(), Window().size());
+    EXPECT_EQ(Window().maximumSize(), Window().size());
+    ExpectReadableLayout(Window());
+    // The commands stand to the right of the list, the log above it.
+    const QRect list = Window().FileList()->geometry();
+    EXPECT_LT(Window().Log()->geometry().bottom(), list.top());
+    for (const QPushButton* button : {Window().DownloadButton(), Window().UploadButton(),
+                                      Window().DeleteButton(), Window().DisconnectButton()})
+        EXPECT_GT(button->geometry().left(), list.right()) << button->text().toStdString();
 }
 
 TEST(MainWindowStart, PortInUseLogsTheErrorCode) {
@@ -599,8 +638,7 @@ TEST_F(MainWindowTest, ContextMenuOpensTheAboutBox) {
         title = about->TitleLine();
         copyright = about->CopyrightLine();
         caption = about->windowTitle();
-        const CDialogUnits units(DialogFont());
-        EXPECT_EQ(about->size(), units.ToPixels(294, 55));
+        ExpectReadableLayout(*about);
         about->accept();
     });
     const QPoint background(Window().width() - 5, Window().height() - 5);

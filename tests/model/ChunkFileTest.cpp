@@ -86,18 +86,23 @@ TEST(ChunkFileReading, ZeroLengthListCallsOnlyBeginRead) {
 
 TEST(ChunkFileReading, HandlersReadingShortOrLongStayFramed) {
     // Three children: a 10-byte payload, an unknown id, and a 1-byte payload.
+    // Bytes after the list give a handler that reads too far something to
+    // read, so only the framing decides where the next header is taken from.
     const QByteArray list = Hex("0100 0A000000 00112233445566778899  6300 02000000 AAAA"
-                                "0200 01000000 05  FFFF");
+                                "0200 01000000 05");
+    const QByteArray after = Hex("FFFF FFFF FFFF FFFF");
+    // 0 reads nothing, 2 reads short of the first payload and past the last,
+    // 8 reads short of the first and past the second into the third header.
     for (qint64 readAmount : {0, 2, 8}) {
         QBuffer buffer;
-        CFileUtility file(ReadOnly(buffer, list), false);
-        CRecordingReader reader(readAmount == 8 ? 0 : readAmount);
-        ReadChunks(file, reader, quint32(list.size() - 2));
+        CFileUtility file(ReadOnly(buffer, list + after), false);
+        CRecordingReader reader(readAmount);
+        ReadChunks(file, reader, quint32(list.size()));
         ASSERT_EQ(reader.children.size(), 3u) << readAmount;
-        EXPECT_EQ(reader.children[0], std::make_pair(quint16(1), quint32(10)));
-        EXPECT_EQ(reader.children[1], std::make_pair(quint16(0x63), quint32(2)));
-        EXPECT_EQ(reader.children[2], std::make_pair(quint16(2), quint32(1)));
-        EXPECT_EQ(file.GetPosition(), list.size() - 2);
+        EXPECT_EQ(reader.children[0], std::make_pair(quint16(1), quint32(10))) << readAmount;
+        EXPECT_EQ(reader.children[1], std::make_pair(quint16(0x63), quint32(2))) << readAmount;
+        EXPECT_EQ(reader.children[2], std::make_pair(quint16(2), quint32(1))) << readAmount;
+        EXPECT_EQ(file.GetPosition(), list.size()) << readAmount;
     }
 }
 

@@ -195,6 +195,32 @@ TEST(KSDataLoad, PaletteTablesBeforeTheCountAreSkipped) {
     EXPECT_EQ(loaded->m_pKinds[1], 0);
 }
 
+TEST(KSDataLoad, NamesAndTextThatAreNotUtf8StillLoad) {
+    // A layer name and a text with bytes that are no UTF-8: the document
+    // opens, each bad byte reads as U+FFFD and the rest stays as stored.
+    const CChunkList layer = CChunkList()
+                                 .Long(1001, 2)
+                                 .Long(1002, 1)
+                                 .Data(1003, "pq")
+                                 .Data(1004, Hex("61 FF 62"))
+                                 .Long(1006, 5);
+    CKSData document;
+    QString error;
+    ASSERT_TRUE(
+        LoadFromBytes(document,
+                      DeviceDocument(CChunkList()
+                                         .Object(1003, CChunkList().Object(1003, layer))
+                                         .Data(1008, Hex("FE E383A1 E383A2"))), // FE, "メモ"
+                      &error))
+        << error.toStdString();
+    ASSERT_EQ(document.GetLayerCount(), 1);
+    const CKSLayer* loaded = document.m_pLayers->GetLayer(0);
+    EXPECT_EQ(loaded->m_strName, QStringLiteral(u"a\uFFFDb"));
+    EXPECT_EQ(loaded->m_nID, 5);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(loaded->m_pBits.get()), 2), "pq");
+    EXPECT_EQ(document.m_strText, QStringLiteral(u"\uFFFDメモ"));
+}
+
 TEST(KSDataLoad, HostileSizesFailWithTextBeforeAllocating) {
     const auto layerWith = [](qint32 w, qint32 h) {
         const CChunkList layer = CChunkList().Long(1001, w).Long(1002, h).Data(1003, "xy");
