@@ -1,5 +1,6 @@
 #include "convert/dialogs/KomaSlateServerFileDialog.h"
 
+#include "base/FileHelpers.h"
 #include "base/IniFile.h"
 #include "convert/SerializerList.h"
 #include "support/TestSupport.h"
@@ -9,7 +10,6 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,8 +20,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace Qt::StringLiterals;
 
 // Failures show names as text.
@@ -31,31 +29,22 @@ static void PrintTo(const QString& text, std::ostream* out) {
 
 namespace {
 
-const QString kPngFilter = u"PNG - Portable Network Graphics (*.png)"_s;
-const QString kKomFilter = u"KOM - Koma Pixel Editor (*.kom)"_s;
-
-QString ExportFilter() {
-    CSerializerList list;
-    list.AddStandardSerializers();
-    return list.BuildFilter(false, CSerializer::CAP_EXPORT);
-}
+const QString kPng = u"PNG - Portable Network Graphics (*.png)"_s;
+const QString kKom = u"KOM - Koma Pixel Editor (*.kom)"_s;
 
 template <typename T> T* Child(const QWidget* dialog, const char* name) {
     T* child = dialog->findChild<T*>(QLatin1StringView(name));
     EXPECT_NE(child, nullptr) << name;
     return child;
 }
-
-QLineEdit* NameEdit(const QWidget* dialog) {
-    return Child<QLineEdit>(dialog, "fileNameEdit");
+QLineEdit* NameEdit(const QWidget* d) {
+    return Child<QLineEdit>(d, "fileNameEdit");
 }
-
-QComboBox* TypeCombo(const QWidget* dialog) {
-    return Child<QComboBox>(dialog, "fileTypeCombo");
+QComboBox* TypeCombo(const QWidget* d) {
+    return Child<QComboBox>(d, "fileTypeCombo");
 }
-
-QPushButton* SaveButton(const QWidget* dialog) {
-    return Child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Save);
+QPushButton* SaveButton(const QWidget* d) {
+    return Child<QDialogButtonBox>(d, "buttonBox")->button(QDialogButtonBox::Save);
 }
 
 void PressKey(QWidget* widget, int key) {
@@ -63,17 +52,15 @@ void PressKey(QWidget* widget, int key) {
     QApplication::sendEvent(widget, &press);
 }
 
-// Picks file type `index` the way a user does, with the arrow keys on the
-// type box; the key goes to the box without taking the focus from where it is.
+// Picks type `index` with the arrow keys, as a user does; the keys go to the
+// type box without taking the focus from where it is.
 void ChooseType(QWidget* dialog, int index) {
     QComboBox* combo = TypeCombo(dialog);
-    while (combo->currentIndex() < index)
-        PressKey(combo, Qt::Key_Down);
-    while (combo->currentIndex() > index)
-        PressKey(combo, Qt::Key_Up);
+    while (combo->currentIndex() != index)
+        PressKey(combo, combo->currentIndex() < index ? Qt::Key_Down : Qt::Key_Up);
 }
 
-// Types `name` into the name field, as a user does with the field focused.
+// Types `name` into the focused name field.
 void TypeName(QWidget* dialog, const QString& name) {
     QLineEdit* edit = NameEdit(dialog);
     dialog->activateWindow();
@@ -82,18 +69,8 @@ void TypeName(QWidget* dialog, const QString& name) {
     edit->setText(name);
 }
 
-QString Canonical(const QString& folder) {
-    return QDir(folder).canonicalPath();
-}
-
-// A message box shown while it lives: its caption, its text and its
-// buttons' texts, answered with the button `answers` gives in turn (No
-// once they are used up).
-struct CBoxSeen {
-    QString caption, text;
-    QStringList buttons;
-};
-
+// Answers each message box shown while it lives with the next of `answers`
+// (No when they are used up) and records its caption, text and buttons.
 class CMessageBoxAnswerer : public QObject {
 public:
     explicit CMessageBoxAnswerer(QList<QMessageBox::StandardButton> answers = {})
@@ -102,27 +79,24 @@ public:
     }
     ~CMessageBoxAnswerer() override { qApp->removeEventFilter(this); }
 
-    QList<CBoxSeen> seen;
+    QStringList seen; // caption | text | buttons
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* box = qobject_cast<QMessageBox*>(watched);
-        if (box && event->type() == QEvent::Show) {
+        if (auto* box = qobject_cast<QMessageBox*>(watched); box && event->type() == QEvent::Show)
             QMetaObject::invokeMethod(
                 box, [this, box] { Answer(box); }, Qt::QueuedConnection);
-        }
-        return QObject::eventFilter(watched, event);
+        return false;
     }
 
 private:
     void Answer(QMessageBox* box) {
-        CBoxSeen shown{box->windowTitle(), box->text(), {}};
+        QStringList buttons;
         for (QAbstractButton* button : box->buttons())
-            shown.buttons.append(button->text());
-        seen.append(shown);
-        const QMessageBox::StandardButton answer =
-            m_answers.isEmpty() ? QMessageBox::No : m_answers.takeFirst();
-        box->button(answer)->click();
+            buttons.append(button->text());
+        buttons.sort();
+        seen.append(box->windowTitle() + u'|' + box->text() + u'|' + buttons.join(u','));
+        box->button(m_answers.isEmpty() ? QMessageBox::No : m_answers.takeFirst())->click();
     }
 
     QList<QMessageBox::StandardButton> m_answers;
@@ -135,22 +109,30 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         ASSERT_TRUE(QDir(m_dir.path()).mkpath(u"out"_s));
+        CSerializerList list;
+        list.AddStandardSerializers();
+        m_filter = list.BuildFilter(false, CSerializer::CAP_EXPORT);
     }
 
-    QString SettingsPath() const { return m_dir.filePath(u"settings.ini"_s); }
-    QString OutFolder() const { return m_dir.filePath(u"out"_s); }
-    QString OutPath(const QString& name) const { return OutFolder() + u'/' + name; }
-
+    QString Settings() const { return m_dir.filePath(u"settings.ini"_s); }
+    QString Out(const QString& name = {}) const {
+        return QDir(m_dir.filePath(u"out"_s)).canonicalPath() +
+               (name.isEmpty() ? u""_s : u'/' + name);
+    }
     QString Setting(const QString& key) const {
-        return CIniFile(SettingsPath(), false).GetString(u"FileDlg"_s, key, u"<missing>"_s);
+        return CIniFile(Settings(), false).GetString(u"FileDlg"_s, key, u"<missing>"_s);
     }
     void Remember(const QString& key, const QString& value) {
-        ASSERT_TRUE(CIniFile(SettingsPath(), true).WriteString(u"FileDlg"_s, key, value));
+        ASSERT_TRUE(CIniFile(Settings(), true).WriteString(u"FileDlg"_s, key, value));
+    }
+    std::unique_ptr<CKomaSlateServerFileDialog> Dialog(const QString& initialName) {
+        return std::make_unique<CKomaSlateServerFileDialog>(initialName, m_filter, Settings(),
+                                                            nullptr);
     }
 
-    // Runs `dialog` modally and acts on it once its loop runs. Should the
-    // dialog stay open against expectation, a generous limit cancels it so
-    // that the test fails instead of hanging.
+    // Runs `dialog` modally and acts on it once its loop runs. Should it
+    // stay open against expectation, a generous limit cancels it so that
+    // the test fails instead of hanging.
     int Run(CKomaSlateServerFileDialog& dialog, std::function<void()> action) {
         QTimer::singleShot(0, &dialog, std::move(action));
         QTimer limit;
@@ -163,232 +145,157 @@ protected:
         return dialog.exec();
     }
 
-    // Saves `initialName` under `typedName` (a full path) with type
-    // `typeIndex` and the check box as `tile`; the dialog's result.
-    int Save(CKomaSlateServerFileDialog& dialog, int typeIndex, bool tile,
-             const QString& typedName) {
+    // What the dialog shows when it opens: name, type, folder, check box.
+    QStringList Shown(CKomaSlateServerFileDialog& dialog) {
+        QStringList shown;
+        Run(dialog, [&] {
+            shown = {NameEdit(&dialog)->text(), dialog.selectedNameFilter(),
+                     QDir(dialog.directory()).canonicalPath(),
+                     dialog.TileLayersBox()->isChecked() ? u"ticked"_s : u"clear"_s};
+            dialog.reject();
+        });
+        return shown;
+    }
+
+    // Saves as `path` with type `type` and the box ticked as `tile`.
+    int Save(CKomaSlateServerFileDialog& dialog, int type, bool tile, const QString& path) {
         return Run(dialog, [&] {
-            ChooseType(&dialog, typeIndex);
+            ChooseType(&dialog, type);
             dialog.TileLayersBox()->setChecked(tile);
-            TypeName(&dialog, typedName);
+            TypeName(&dialog, path);
             SaveButton(&dialog)->click();
         });
     }
 
     QTemporaryDir m_dir;
+    QString m_filter;
 };
 
-TEST_F(FileDialogTest, FirstRunOffersThePngNameInQtsDefaultFolder) {
-    for (const QString& initialName : {u"picture.kom"_s, u"picture"_s}) {
-        QFileDialog plain;
-        plain.setOption(QFileDialog::DontUseNativeDialog);
-        CKomaSlateServerFileDialog dialog(initialName, ExportFilter(), SettingsPath(), nullptr);
-        EXPECT_EQ(dialog.nameFilters(), (QStringList{kPngFilter, kKomFilter}));
-        QString name, type, folder;
-        bool ticked = true;
-        const int result = Run(dialog, [&] {
-            name = NameEdit(&dialog)->text();
-            type = dialog.selectedNameFilter();
-            folder = dialog.directory().absolutePath();
-            ticked = dialog.TileLayersBox()->isChecked();
-            dialog.reject();
-        });
-        EXPECT_EQ(result, QDialog::Rejected);
-        EXPECT_EQ(name, u"picture.png"_s);
-        EXPECT_EQ(type, kPngFilter);
-        EXPECT_EQ(folder, plain.directory().absolutePath());
-        EXPECT_FALSE(ticked);
-        EXPECT_TRUE(dialog.GetPathName().isEmpty());
-    }
-    EXPECT_FALSE(QFile::exists(SettingsPath())) << "Cancel writes no setting";
+TEST_F(FileDialogTest, FirstRunOffersAPngNameInQtsDefaultFolder) {
+    QFileDialog plain;
+    plain.setOption(QFileDialog::DontUseNativeDialog);
+    const QString qtDefault = QDir(plain.directory()).canonicalPath();
+    EXPECT_EQ(Shown(*Dialog(u"picture.kom"_s)),
+              (QStringList{u"picture.png"_s, kPng, qtDefault, u"clear"_s}));
+    EXPECT_EQ(Shown(*Dialog(u"picture"_s)).value(0), u"picture.png"_s);
+    // The name from the app is offered as a safe file name.
+    EXPECT_EQ(Shown(*Dialog(u"../../.profile"_s)).value(0), u"_._.._.png"_s);
+    EXPECT_FALSE(QFile::exists(Settings())) << "Cancel writes no setting";
 }
 
 TEST_F(FileDialogTest, NextSaveStartsWhereTheLastOneEnded) {
-    {
-        CKomaSlateServerFileDialog dialog(u"a"_s, ExportFilter(), SettingsPath(), nullptr);
-        ASSERT_EQ(Save(dialog, 1, true, OutPath(u"a.kom"_s)), QDialog::Accepted);
-        EXPECT_EQ(dialog.GetPathName(), OutPath(u"a.kom"_s));
-        EXPECT_TRUE(dialog.m_bTileLayers);
-    }
-    EXPECT_EQ(Canonical(Setting(u"ExportFolder"_s)), Canonical(OutFolder()));
-    EXPECT_EQ(Setting(u"ExportExt"_s), u".kom"_s);
-    EXPECT_EQ(Setting(u"ExportLayerTile"_s), u"1"_s);
+    auto first = Dialog(u"a"_s);
+    ASSERT_EQ(Save(*first, 1, true, Out(u"a.kom"_s)), QDialog::Accepted);
+    EXPECT_EQ(first->GetPathName(), Out(u"a.kom"_s));
+    EXPECT_TRUE(first->m_bTileLayers);
+    EXPECT_EQ((QStringList{Setting(u"ExportFolder"_s), Setting(u"ExportExt"_s),
+                           Setting(u"ExportLayerTile"_s)}),
+              (QStringList{Out(), u".kom"_s, u"1"_s}));
 
-    CKomaSlateServerFileDialog dialog(u"b.png"_s, ExportFilter(), SettingsPath(), nullptr);
-    EXPECT_FALSE(dialog.m_bTileLayers) << "the box is read when the dialog is shown";
-    QString name, type, folder;
-    bool ticked = false;
-    Run(dialog, [&] {
-        name = NameEdit(&dialog)->text();
-        type = dialog.selectedNameFilter();
-        folder = dialog.directory().absolutePath();
-        ticked = dialog.TileLayersBox()->isChecked();
-        dialog.reject();
-    });
-    EXPECT_EQ(name, u"b.kom"_s);
-    EXPECT_EQ(type, kKomFilter);
-    EXPECT_EQ(Canonical(folder), Canonical(OutFolder()));
-    EXPECT_TRUE(ticked);
-    EXPECT_TRUE(dialog.m_bTileLayers);
+    auto next = Dialog(u"b.png"_s);
+    EXPECT_FALSE(next->m_bTileLayers) << "the box is read when the dialog is shown";
+    EXPECT_EQ(Shown(*next), (QStringList{u"b.kom"_s, kKom, Out(), u"ticked"_s}));
+    EXPECT_TRUE(next->m_bTileLayers);
 }
 
 TEST_F(FileDialogTest, TypedExtensionIsRememberedButTheTypesIsWritten) {
-    {
-        CKomaSlateServerFileDialog dialog(u"pic"_s, ExportFilter(), SettingsPath(), nullptr);
-        ASSERT_EQ(Save(dialog, 0, false, OutPath(u"pic.bmp"_s)), QDialog::Accepted);
-        EXPECT_EQ(dialog.GetPathName(), OutPath(u"pic.png"_s));
-        EXPECT_FALSE(dialog.m_bTileLayers);
-    }
+    auto dialog = Dialog(u"pic"_s);
+    ASSERT_EQ(Save(*dialog, 0, false, Out(u"pic.bmp"_s)), QDialog::Accepted);
+    EXPECT_EQ(dialog->GetPathName(), Out(u"pic.png"_s));
     EXPECT_EQ(Setting(u"ExportExt"_s), u".bmp"_s);
     EXPECT_EQ(Setting(u"ExportLayerTile"_s), u"0"_s);
-
-    // No type matches ".bmp": the first one is shown.
-    CKomaSlateServerFileDialog dialog(u"next.kom"_s, ExportFilter(), SettingsPath(), nullptr);
-    QString name, type;
-    Run(dialog, [&] {
-        name = NameEdit(&dialog)->text();
-        type = dialog.selectedNameFilter();
-        dialog.reject();
-    });
-    EXPECT_EQ(name, u"next.bmp"_s);
-    EXPECT_EQ(type, kPngFilter);
+    // No type matches ".bmp": the name keeps it and the first type shows.
+    EXPECT_EQ(Shown(*Dialog(u"next.kom"_s)).mid(0, 2), (QStringList{u"next.bmp"_s, kPng}));
 }
 
-TEST_F(FileDialogTest, RememberedTypeMatchesIgnoringCase) {
+TEST_F(FileDialogTest, RememberedTypeIsPreselectedOnlyForANamedDrawing) {
     Remember(u"ExportExt"_s, u".KoM"_s);
-    CKomaSlateServerFileDialog dialog(u"x.png"_s, ExportFilter(), SettingsPath(), nullptr);
-    EXPECT_EQ(dialog.selectedNameFilter(), kKomFilter);
-    EXPECT_EQ(dialog.SelectedTypeExtension(), u".kom"_s);
-}
-
-TEST_F(FileDialogTest, EmptyInitialNameStaysEmptyWithTheFirstType) {
-    Remember(u"ExportExt"_s, u".kom"_s);
-    CKomaSlateServerFileDialog dialog(QString(), ExportFilter(), SettingsPath(), nullptr);
-    EXPECT_TRUE(NameEdit(&dialog)->text().isEmpty());
-    EXPECT_EQ(dialog.selectedNameFilter(), kPngFilter);
+    EXPECT_EQ(Dialog(u"x.png"_s)->selectedNameFilter(), kKom) << "letters match ignoring case";
+    auto unnamed = Dialog(QString());
+    EXPECT_EQ(NameEdit(unnamed.get())->text(), QString());
+    EXPECT_EQ(unnamed->selectedNameFilter(), kPng);
 }
 
 TEST_F(FileDialogTest, ExtensionFollowsTheTypeWhileTheNameFieldHasFocus) {
-    CKomaSlateServerFileDialog dialog(u"x"_s, ExportFilter(), SettingsPath(), nullptr);
+    auto dialog = Dialog(u"x"_s);
     QStringList names;
-    bool focused = false;
-    const int result = Run(dialog, [&] {
-        QLineEdit* edit = NameEdit(&dialog);
-        TypeName(&dialog, u"x.png"_s);
-        focused = edit->hasFocus();
-        ChooseType(&dialog, 1);
-        names.append(edit->text());
-        ChooseType(&dialog, 0);
-        names.append(edit->text());
-        edit->setText(u"x"_s); // no extension: the type's is appended
-        ChooseType(&dialog, 1);
-        names.append(edit->text());
-        edit->clear();
-        ChooseType(&dialog, 0);
-        names.append(edit->text());
-        // A name typed without an extension gets the type's on saving.
-        ChooseType(&dialog, 1);
-        edit->setText(OutPath(u"y"_s));
-        SaveButton(&dialog)->click();
+    const int result = Run(*dialog, [&] {
+        QLineEdit* edit = NameEdit(dialog.get());
+        TypeName(dialog.get(), u"x.png"_s);
+        for (const auto& [text, type] :
+             {std::pair{u"x.png"_s, 1}, {u"x.kom"_s, 0}, {u"x"_s, 1}, {QString(), 0}}) {
+            edit->setText(text);
+            ChooseType(dialog.get(), type);
+            names.append(edit->text());
+        }
+        EXPECT_TRUE(edit->hasFocus());
+        // A name saved without an extension gets the chosen type's.
+        ChooseType(dialog.get(), 1);
+        edit->setText(Out(u"y"_s));
+        SaveButton(dialog.get())->click();
     });
-    EXPECT_TRUE(focused);
     EXPECT_EQ(names, (QStringList{u"x.kom"_s, u"x.png"_s, u"x.kom"_s, QString()}));
     ASSERT_EQ(result, QDialog::Accepted);
-    EXPECT_EQ(dialog.GetPathName(), OutPath(u"y.kom"_s));
+    EXPECT_EQ(dialog->GetPathName(), Out(u"y.kom"_s));
     EXPECT_EQ(Setting(u"ExportExt"_s), u".kom"_s);
 }
 
 TEST_F(FileDialogTest, CancelKeepsEverySetting) {
-    Remember(u"ExportFolder"_s, OutFolder());
     Remember(u"ExportExt"_s, u".png"_s);
-    ASSERT_TRUE(CIniFile(SettingsPath(), false).WriteInt(u"FileDlg"_s, u"ExportLayerTile"_s, 0));
-    QFile file(SettingsPath());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray before = file.readAll();
-    file.close();
-
-    CKomaSlateServerFileDialog dialog(u"x"_s, ExportFilter(), SettingsPath(), nullptr);
-    const int result = Run(dialog, [&] {
-        ChooseType(&dialog, 1);
-        dialog.TileLayersBox()->setChecked(true);
-        TypeName(&dialog, m_dir.filePath(u"elsewhere.kom"_s));
-        PressKey(NameEdit(&dialog), Qt::Key_Escape);
+    const QByteArray before = ReadFileBytes(Settings());
+    auto dialog = Dialog(u"x"_s);
+    const int result = Run(*dialog, [&] {
+        ChooseType(dialog.get(), 1);
+        dialog->TileLayersBox()->setChecked(true);
+        TypeName(dialog.get(), Out(u"x.kom"_s));
+        PressKey(NameEdit(dialog.get()), Qt::Key_Escape);
     });
     EXPECT_EQ(result, QDialog::Rejected);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), before);
-    EXPECT_FALSE(dialog.m_bTileLayers);
+    EXPECT_EQ(ReadFileBytes(Settings()), before);
+    EXPECT_FALSE(dialog->m_bTileLayers);
 }
 
 TEST_F(FileDialogTest, ForcedExtensionAsksBeforeReplacingAnotherFile) {
-    QFile existing(OutPath(u"art.png"_s));
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.close();
-
-    CKomaSlateServerFileDialog dialog(u"art"_s, ExportFilter(), SettingsPath(), nullptr);
+    ASSERT_TRUE(WriteFileBytes(Out(u"art.png"_s), "old"));
     CMessageBoxAnswerer answerer({QMessageBox::No, QMessageBox::Yes});
+    {
+        // new.png is free: nobody asks.
+        auto dialog = Dialog(u"new"_s);
+        ASSERT_EQ(Save(*dialog, 0, false, Out(u"new.kom"_s)), QDialog::Accepted);
+        EXPECT_TRUE(answerer.seen.isEmpty());
+    }
+    auto dialog = Dialog(u"art"_s);
     bool openAfterNo = false;
-    QString settingAfterNo;
-    const int result = Run(dialog, [&] {
-        TypeName(&dialog, OutPath(u"art.kom"_s));
-        SaveButton(&dialog)->click();
-        openAfterNo = dialog.isVisible();
-        settingAfterNo = Setting(u"ExportExt"_s);
-        SaveButton(&dialog)->click();
+    QString extensionAfterNo;
+    const int result = Run(*dialog, [&] {
+        ChooseType(dialog.get(), 0);
+        TypeName(dialog.get(), Out(u"art.kom"_s));
+        SaveButton(dialog.get())->click();
+        openAfterNo = dialog->isVisible();
+        extensionAfterNo = Setting(u"ExportExt"_s);
+        SaveButton(dialog.get())->click();
     });
     EXPECT_TRUE(openAfterNo);
-    EXPECT_EQ(settingAfterNo, u"<missing>"_s) << "No writes nothing";
-    ASSERT_EQ(answerer.seen.size(), 2);
-    for (const CBoxSeen& box : answerer.seen) {
-        EXPECT_EQ(box.caption, u"KomaSlate Utility"_s);
-        EXPECT_TRUE(box.text.startsWith(u"art.png "_s)) << box.text.toStdString();
-        EXPECT_TRUE(box.buttons.contains(u"はい(&Y)"_s));
-        EXPECT_TRUE(box.buttons.contains(u"いいえ(&N)"_s));
-    }
+    EXPECT_EQ(extensionAfterNo, u".kom"_s) << "No wrote nothing: the setting of new.kom stays";
+    const QString question =
+        u"KomaSlate Utility|art.png は既に存在します。\n置き換えますか?|いいえ(&N),はい(&Y)"_s;
+    EXPECT_EQ(answerer.seen, (QStringList{question, question}));
     ASSERT_EQ(result, QDialog::Accepted);
-    EXPECT_EQ(dialog.GetPathName(), OutPath(u"art.png"_s));
-    EXPECT_EQ(Setting(u"ExportExt"_s), u".kom"_s);
-}
-
-TEST_F(FileDialogTest, NoSecondQuestionWhenTheFinalPathIsFreeOrTheConfirmedOne) {
-    QFile existing(OutPath(u"art.kom"_s));
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.close();
-    CMessageBoxAnswerer answerer({QMessageBox::Yes});
-    {
-        // Neither new.kom nor new.png exists: nobody asks.
-        CKomaSlateServerFileDialog dialog(u"new"_s, ExportFilter(), SettingsPath(), nullptr);
-        EXPECT_EQ(Save(dialog, 0, false, OutPath(u"new.kom"_s)), QDialog::Accepted);
-        EXPECT_EQ(dialog.GetPathName(), OutPath(u"new.png"_s));
-    }
-    EXPECT_TRUE(answerer.seen.isEmpty());
-    {
-        // The confirmed path is the final one: Qt's own question is enough.
-        CKomaSlateServerFileDialog dialog(u"art"_s, ExportFilter(), SettingsPath(), nullptr);
-        EXPECT_EQ(Save(dialog, 1, false, OutPath(u"art.kom"_s)), QDialog::Accepted);
-        EXPECT_EQ(dialog.GetPathName(), OutPath(u"art.kom"_s));
-    }
-    EXPECT_EQ(answerer.seen.size(), 1);
+    EXPECT_EQ(dialog->GetPathName(), Out(u"art.png"_s));
 }
 
 TEST_F(FileDialogTest, CheckBoxSitsUnderTheTypeRowAlignedWithTheNameLabel) {
-    CKomaSlateServerFileDialog dialog(u"x"_s, ExportFilter(), SettingsPath(), nullptr);
-    dialog.show();
+    auto dialog = Dialog(u"x"_s);
+    dialog->show();
     QApplication::processEvents();
-    const QCheckBox* box = dialog.TileLayersBox();
-    const QLabel* label = Child<QLabel>(&dialog, "fileNameLabel");
+    const QCheckBox* box = dialog->TileLayersBox();
+    const QPoint boxAt = box->mapTo(dialog.get(), QPoint());
+    const QLabel* label = Child<QLabel>(dialog.get(), "fileNameLabel");
+    const QComboBox* combo = TypeCombo(dialog.get());
     EXPECT_EQ(box->text(), u"レイヤを１枚に並べて書き出す"_s);
-    EXPECT_TRUE(box->isVisible());
-    EXPECT_EQ(box->mapTo(&dialog, QPoint()).x(), label->mapTo(&dialog, QPoint()).x());
-    const QComboBox* combo = TypeCombo(&dialog);
-    EXPECT_GE(box->mapTo(&dialog, QPoint()).y(),
-              combo->mapTo(&dialog, QPoint(0, combo->height())).y());
+    EXPECT_EQ(boxAt.x(), label->mapTo(dialog.get(), QPoint()).x());
+    EXPECT_GE(boxAt.y(), combo->mapTo(dialog.get(), QPoint(0, combo->height())).y());
     // Qt's own texts are Japanese like the rest of the dialog.
-    EXPECT_EQ(SaveButton(&dialog)->text(), u"保存(&S)"_s);
+    EXPECT_EQ(SaveButton(dialog.get())->text(), u"保存(&S)"_s);
     EXPECT_EQ(label->text(), u"ファイル名(&N):"_s);
-}
-
-TEST_F(FileDialogTest, NameFromTheAppIsOfferedAsASafeFileName) {
-    CKomaSlateServerFileDialog dialog(u"../../.profile"_s, ExportFilter(), SettingsPath(), nullptr);
-    EXPECT_EQ(NameEdit(&dialog)->text(), u"_._.._.png"_s);
 }

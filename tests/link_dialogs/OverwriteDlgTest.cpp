@@ -8,79 +8,49 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// Runs `dialog` modally and acts on it once its loop runs.
-int RunWith(COverwriteDlg& dialog, std::function<void()> action) {
-    QTimer::singleShot(0, &dialog, std::move(action));
+// Runs a dialog modally and acts on it once its loop runs.
+int RunWith(std::function<void(COverwriteDlg&)> action) {
+    COverwriteDlg dialog(u"a"_s, u"b"_s);
+    QTimer::singleShot(0, &dialog, [&] { action(dialog); });
     return dialog.exec();
 }
 
 void PressKey(QWidget* widget, int key) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
     QApplication::sendEvent(widget, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-    QApplication::sendEvent(widget, &release);
 }
 
-TEST(OverwriteDlgTest, EachButtonEndsWithItsResult) {
-    {
-        COverwriteDlg dialog(u"a"_s, u"b"_s);
-        EXPECT_EQ(RunWith(dialog, [&] { dialog.YesButton()->click(); }), COverwriteDlg::IDYES);
-    }
-    {
-        COverwriteDlg dialog(u"a"_s, u"b"_s);
-        EXPECT_EQ(RunWith(dialog, [&] { dialog.NoButton()->click(); }), COverwriteDlg::IDNO);
-    }
-    {
-        COverwriteDlg dialog(u"a"_s, u"b"_s);
-        EXPECT_EQ(RunWith(dialog, [&] { dialog.SaveAsAltButton()->click(); }),
-                  COverwriteDlg::IDC_SAVE_AS_ALT);
-    }
-    EXPECT_EQ(COverwriteDlg::IDYES, 6);
-    EXPECT_EQ(COverwriteDlg::IDNO, 7);
-    EXPECT_EQ(COverwriteDlg::IDC_SAVE_AS_ALT, 1011);
-}
-
-TEST(OverwriteDlgTest, EscapeAndCloseBoxAnswerNo) {
-    {
-        COverwriteDlg dialog(u"a"_s, u"b"_s);
-        EXPECT_EQ(RunWith(dialog, [&] { PressKey(dialog.YesButton(), Qt::Key_Escape); }),
-                  COverwriteDlg::IDNO);
-    }
-    {
-        COverwriteDlg dialog(u"a"_s, u"b"_s);
-        EXPECT_EQ(RunWith(dialog, [&] { dialog.close(); }), COverwriteDlg::IDNO);
-    }
+TEST(OverwriteDlgTest, ButtonsEscapeAndCloseBoxEndWithTheirResults) {
+    EXPECT_EQ(RunWith([](COverwriteDlg& d) { d.YesButton()->click(); }), 6);
+    EXPECT_EQ(RunWith([](COverwriteDlg& d) { d.NoButton()->click(); }), 7);
+    EXPECT_EQ(RunWith([](COverwriteDlg& d) { d.SaveAsAltButton()->click(); }), 1011);
+    EXPECT_EQ(RunWith([](COverwriteDlg& d) { PressKey(d.YesButton(), Qt::Key_Escape); }), 7);
+    EXPECT_EQ(RunWith([](COverwriteDlg& d) { d.close(); }), 7);
 }
 
 TEST(OverwriteDlgTest, EnterPressesNothing) {
-    COverwriteDlg dialog(u"a"_s, u"b"_s);
-    bool stillOpen = true;
-    const int result = RunWith(dialog, [&] {
-        // Enter on each button, the focused one included, and on the dialog.
-        for (QPushButton* button :
-             {dialog.YesButton(), dialog.NoButton(), dialog.SaveAsAltButton()}) {
+    bool stillOpen = false;
+    const int result = RunWith([&](COverwriteDlg& d) {
+        // Enter on each button, focused, and on the dialog itself.
+        for (QPushButton* button : {d.YesButton(), d.NoButton(), d.SaveAsAltButton()}) {
             button->setFocus();
             PressKey(button, Qt::Key_Return);
             PressKey(button, Qt::Key_Enter);
         }
-        PressKey(&dialog, Qt::Key_Return);
-        stillOpen = dialog.isVisible();
-        dialog.NoButton()->click();
+        PressKey(&d, Qt::Key_Return);
+        stillOpen = d.isVisible();
+        d.NoButton()->click();
     });
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(result, COverwriteDlg::IDNO);
 }
 
 TEST(OverwriteDlgTest, ShowsTheNamesAsTheAppSentThem) {
-    const QString name = u"<b>絵</b> & 1"_s;
-    const QString altName = u"絵 & 2"_s;
-    COverwriteDlg dialog(name, altName);
+    COverwriteDlg dialog(u"<b>絵</b> & 1"_s, u"絵 & 2"_s);
     EXPECT_EQ(dialog.windowTitle(), u"上書き確認"_s);
     // Message 124 breaks its line with CR LF; the label shows a line feed.
     EXPECT_EQ(dialog.Question()->text(),
