@@ -5,6 +5,7 @@
 #include "mainwnd/KomaSlateServerDlg.h"
 #include "ui/DialogUnits.h"
 #include "ui/MessageBoxSink.h"
+#include "ui/Translations.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -15,6 +16,9 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(ApplicationName());
     QGuiApplication::setDesktopFileName(QStringLiteral("komaslate-utility"));
     InstallDialogFontSubstitutes();
+    // Qt's own buttons and dialogs speak Japanese like the rest of the
+    // program, whatever the user's locale.
+    InstallJapaneseQtTranslations(application);
 
     // Every message of the program appears in a message box from here on.
     CMessageBoxSink messageBoxes;

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// The name in Unicode normalisation form C. The app may store names with
+// separate voicing marks (decomposed kana); the desktop shows and sorts the
+// composed form, so a file name offered to the user is composed first.
+QString NormalizeFileName(const QString& name);
+
+// A name that is safe to offer as a file name in a save dialog. Names come
+// from the app and are not trusted: '/', '\\', NUL and every other control
+// character (below U+0020, and U+007F) become '_', so the name can neither
+// reach into another folder nor carry invisible characters. "." and ".."
+// become "_" and "__", a leading '.' (which would hide the file) becomes
+// '_', and an empty name becomes "_". Only the offered name changes; the
+// requests to the app keep carrying the name exactly as the app listed it.
+QString MakeSafeFileName(const QString& name);

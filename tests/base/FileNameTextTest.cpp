@@ -1,0 +1,37 @@
+#include "base/FileNameText.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+TEST(NormalizeFileNameTest, ComposesSeparateVoicingMarks) {
+    // "か" + combining voiced mark, "ハ" + combining semi-voiced mark.
+    const QString decomposed = u"\u304B\u3099\u30CF\u309A.png"_s;
+    EXPECT_EQ(NormalizeFileName(decomposed), u"\u304C\u30D1.png"_s);
+    EXPECT_EQ(NormalizeFileName(u"\u304C\u30D1"_s), u"\u304C\u30D1"_s);
+}
+
+TEST(MakeSafeFileNameTest, SeparatorsAndControlCharactersBecomeUnderscores) {
+    EXPECT_EQ(MakeSafeFileName(u"../../.bashrc"_s), u"_._.._.bashrc"_s);
+    EXPECT_EQ(MakeSafeFileName(u"a\\b/c"_s), u"a_b_c"_s);
+    QString controls = u"x"_s;
+    controls += QChar(0);
+    controls += u"\t\n\r\u001F\u007F"_s;
+    EXPECT_EQ(MakeSafeFileName(controls), u"x______"_s);
+}
+
+TEST(MakeSafeFileNameTest, OrdinaryNamesStayAsTheyAre) {
+    for (const QString& name : {u"絵 1.png"_s, u"a.b.c"_s, u"~x"_s, u"name."_s, u"\u00A0 \u0080"_s})
+        EXPECT_EQ(MakeSafeFileName(name), name) << name.toStdString();
+}
+
+TEST(MakeSafeFileNameTest, DotNamesAndHiddenNamesBecomeVisibleFiles) {
+    EXPECT_EQ(MakeSafeFileName(u"."_s), u"_"_s);
+    EXPECT_EQ(MakeSafeFileName(u".."_s), u"__"_s);
+    EXPECT_EQ(MakeSafeFileName(u"..."_s), u"_.."_s);
+    EXPECT_EQ(MakeSafeFileName(u".hidden"_s), u"_hidden"_s);
+    EXPECT_EQ(MakeSafeFileName(QString()), u"_"_s);
+    // Making a safe name safe again changes nothing.
+    for (const QString& name : {u"."_s, u".."_s, u".x"_s, u"a/b"_s})
+        EXPECT_EQ(MakeSafeFileName(MakeSafeFileName(name)), MakeSafeFileName(name));
+}
