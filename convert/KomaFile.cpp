@@ -1,6 +1,7 @@
 #include "convert/KomaFile.h"
 
 #include "base/LittleEndian.h"
+#include "model/KomLimits.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -203,7 +204,7 @@ bool CKomaCompress::Expand(QIODevice& file, quint8* dest, qint64 size) {
 // ---- CKomaFile ----
 
 bool CKomaFile::IsValidSize(qint64 width, qint64 height) {
-    return width >= 1 && height >= 1 && width * height <= kMaxArea;
+    return width >= 1 && height >= 1 && width * height <= KomLimits::kMaxLayerArea;
 }
 
 void CKomaFile::Clear() {
@@ -244,9 +245,10 @@ int CKomaFile::Load(QIODevice& file) {
     const quint16 layerCount = LittleEndian::Get<quint16>(header.data() + kLayerCountOffset);
     // The table holds 128 layers, and every layer buffer is width × height
     // bytes: the count, the size and their product are checked before
-    // anything is allocated.
+    // anything is allocated. Runs let a blank layer of any size cost under
+    // 100 bytes of file, so a 12 KB file could otherwise claim 128 × 256 MiB.
     if (layerCount > kMaxLayers || !IsValidSize(width, height) ||
-        qint64(width) * height * layerCount > kMaxLoadedBytes)
+        qint64(width) * height * layerCount > KomLimits::kMaxLoadedBytes)
         return KOMA_ERR_FORMAT;
     m_nWidth = width;
     m_nHeight = height;

@@ -92,11 +92,6 @@ class CKomaFile {
 public:
     static constexpr int kMaxLayers = 128;
     static constexpr qint64 kHeaderSize = 789;
-    static constexpr qint64 kMaxArea = qint64(16384) * 16384;
-    // The most pixel bytes all layers of a loaded file may take together.
-    // Runs let a blank layer of any size cost under 100 bytes of file, so
-    // without this bound a 12 KB file could claim 128 × 256 MiB.
-    static constexpr qint64 kMaxLoadedBytes = qint64(1) << 30;
 
     CKomaFile() = default;
     virtual ~CKomaFile() = default;
@@ -104,7 +99,7 @@ public:
     CKomaFile& operator=(const CKomaFile&) = delete;
 
     // True for a size a KOM file may hold: both sides at least 1 and an area
-    // of at most 16384 × 16384 pixels.
+    // of at most KomLimits::kMaxLayerArea pixels.
     static bool IsValidSize(qint64 width, qint64 height);
 
     // Replaces the whole content with the file at `path`.

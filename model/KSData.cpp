@@ -138,11 +138,11 @@ void CKSPalette::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
     switch (id) {
     case ID_COUNT: {
         const qint32 count = file.ReadLong();
-        // The three tables take 10 bytes an entry; a count that the rest of
-        // the stream could not fill is refused before anything is allocated.
-        if (count < 0)
+        // The count sizes three zero-filled tables, and the tables it names
+        // need not follow in the stream, so it is held to kMaxEntries before
+        // anything is allocated.
+        if (count < 0 || count > kMaxEntries)
             throw CFileException::BadFormat(file.GetFileName());
-        RequireRemaining(file, qint64(count) * 10);
         Allocate(count);
         break;
     }

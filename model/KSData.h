@@ -58,6 +58,12 @@ public:
         ID_NAME = 1005,
     };
 
+    // The most entries a loaded palette may have. A pixel is one byte, so no
+    // layer can use more than 256 colours; every palette the importers make
+    // has 256 entries, and the exporters read only the first 256. A stored
+    // count above this is refused when the palette is read.
+    static constexpr qint32 kMaxEntries = 256;
+
     void WriteChunks(CChunkFile& file) const override;
     void ReadChunk(CFileUtility& file, quint16 id, quint32 size) override;
 

@@ -3,12 +3,14 @@
 #include "base/StringTable.h"
 
 #include "base/FileException.h"
+#include "model/KomLimits.h"
 #include "model/ZStream.h"
 
 #include <QBuffer>
 #include <QtEndian>
 
 #include <algorithm>
+#include <new>
 
 namespace {
 
@@ -127,8 +129,17 @@ qint64 CKoma2Layer::GetBufferSize() const {
 }
 
 void CKoma2Layer::AllocateBits() {
+    m_pBits.reset();
     m_nBitsLength = GetBufferSize();
-    m_pBits = ZeroedTable<quint8>(m_nBitsLength);
+    if (m_nBitsLength > 0) {
+        // A blank layer comes without a pixel chunk, so its buffer may never
+        // be written. calloc serves a large buffer from fresh pages that the
+        // system hands out zeroed, and such a page takes memory only once it
+        // is written.
+        m_pBits.reset(static_cast<quint8*>(std::calloc(size_t(m_nBitsLength), 1)));
+        if (!m_pBits)
+            throw std::bad_alloc();
+    }
     m_strName = "Layer000";
 }
 
@@ -151,8 +162,8 @@ void CKoma2Layer::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
 
 // ---- CKoma2Page ----
 
-CKoma2Page::CKoma2Page(qint32 bitsPerPixel, CKoma2AllocationBudget& budget)
-    : CKoma2BaseData(0), m_nBitsPerPixel(bitsPerPixel), m_budget(budget) {}
+CKoma2Page::CKoma2Page(qint32 bitsPerPixel, CKoma2AllocationBudget& layerBudget)
+    : CKoma2BaseData(0), m_nBitsPerPixel(bitsPerPixel), m_layerBudget(layerBudget) {}
 
 void CKoma2Page::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
     switch (id) {
@@ -181,7 +192,12 @@ void CKoma2Page::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
         auto* layer = static_cast<CKoma2Layer*>(
             m_layers.Add(std::make_unique<CKoma2Layer>(m_nWidth, m_nHeight, m_nBitsPerPixel)));
         if (layer->m_nBytesPerPixel != 0) {
-            m_budget.Charge(file, layer->GetBufferSize());
+            // Held to the KOM limits before the buffer is allocated. The
+            // buffer is zero-filled, so a layer without a pixel chunk (a
+            // blank one) reads as index 0 everywhere.
+            if (qint64(layer->m_nWidth) * layer->m_nHeight > KomLimits::kMaxLayerArea)
+                throw CFileException::BadFormat(file.GetFileName());
+            m_layerBudget.Charge(file, layer->GetBufferSize());
             layer->AllocateBits();
         }
         ReadChunks(file, *layer, size);
@@ -229,6 +245,8 @@ void CKoma2Palette::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
 
 // ---- CKoma2Data ----
 
+CKoma2Data::CKoma2Data() : m_layerBudget(KomLimits::kMaxLoadedBytes) {}
+
 void CKoma2Data::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
     switch (id) {
     case ID_BITS_PER_PIXEL:
@@ -248,7 +266,8 @@ void CKoma2Data::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
         m_nValue2002 = file.ReadByte();
         break;
     case ID_PAGE: {
-        CKoma2BaseData* page = m_pages.Add(std::make_unique<CKoma2Page>(m_nBitsPerPixel, m_budget));
+        CKoma2BaseData* page =
+            m_pages.Add(std::make_unique<CKoma2Page>(m_nBitsPerPixel, m_layerBudget));
         ReadChunks(file, *page, size);
         break;
     }
@@ -262,7 +281,7 @@ void CKoma2Data::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
         m_nValue3002 = file.ReadLong();
         break;
     case ID_PALETTE: {
-        m_budget.Charge(file, qint64(m_nPaletteSize) * 3);
+        m_paletteBudget.Charge(file, qint64(m_nPaletteSize) * 3);
         CKoma2BaseData* palette = m_palettes.Add(std::make_unique<CKoma2Palette>(m_nPaletteSize));
         ReadChunks(file, *palette, size);
         break;
@@ -317,7 +336,7 @@ bool CKoma2Data::Load(QIODevice& device, QString* errorText) {
         QBuffer memory(&body);
         memory.open(QIODevice::ReadOnly);
         CFileUtility reader(&memory, false);
-        m_budget.Reset(bodyLength);
+        m_paletteBudget.Reset(bodyLength);
         ReadChunks(reader, *this, bodyLength);
         return true;
     } catch (const CException& e) {

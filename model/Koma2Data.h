@@ -6,6 +6,7 @@
 #include <QByteArray>
 
 #include <array>
+#include <cstdlib>
 #include <memory>
 
 // The newer file of the desktop pixel editor (KOMA2): a short header, then a
@@ -13,18 +14,17 @@
 
 class CKoma2BaseData;
 
-// What the pixel and colour tables of one drawing may allocate. Every layer
-// stores its pixels and every palette its colours raw in the inflated body,
-// so together they never need more than the body's length; a drawing that
-// asks for more is refused before the table is allocated.
+// What a kind of table may still allocate while one drawing is read; a
+// drawing that asks for more is refused before the table is allocated.
 class CKoma2AllocationBudget {
 public:
+    explicit CKoma2AllocationBudget(qint64 bytes) : m_nLeft(bytes) {}
     void Reset(qint64 bytes) { m_nLeft = bytes; }
     // Throws the framework's format error when `bytes` exceed what is left.
     void Charge(const CFileUtility& file, qint64 bytes);
 
 private:
-    qint64 m_nLeft = 0;
+    qint64 m_nLeft;
 };
 
 // An owning group of items with a current index (-1: none). Every item
@@ -100,6 +100,11 @@ public:
     qint32 m_nID;
 };
 
+// Releases a buffer that std::calloc gave.
+struct CFreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+
 // One layer: width × height pixels of m_nBytesPerPixel bytes each, row by row
 // from the top row. Depths without a byte size have no pixel buffer.
 class CKoma2Layer : public CKoma2BaseData {
@@ -122,7 +127,7 @@ public:
     void AllocateBits();
     qint64 GetBitsLength() const { return m_nBitsLength; }
 
-    std::unique_ptr<quint8[]> m_pBits;
+    std::unique_ptr<quint8[], CFreeDeleter> m_pBits;
     quint8 m_bVisible = 1;
     quint8 m_nValue1007 = 0;
     qint32 m_nWidth;
@@ -149,7 +154,8 @@ public:
         ID_CURRENT_LAYER = 2004,
     };
 
-    CKoma2Page(qint32 bitsPerPixel, CKoma2AllocationBudget& budget);
+    // New layers are charged to `layerBudget`.
+    CKoma2Page(qint32 bitsPerPixel, CKoma2AllocationBudget& layerBudget);
     void ReadChunk(CFileUtility& file, quint16 id, quint32 size) override;
 
     const CKoma2Layer* GetLayer(int index) const {
@@ -165,7 +171,7 @@ public:
     qint32 m_nBitsPerPixel;
 
 private:
-    CKoma2AllocationBudget& m_budget;
+    CKoma2AllocationBudget& m_layerBudget;
 };
 
 // One palette of m_nCount entries: colours stored blue, green, red.
@@ -210,6 +216,7 @@ public:
         ID_BACK_COLOR2 = 3008,
     };
 
+    CKoma2Data();
     void ReadChunk(CFileUtility& file, quint16 id, quint32 size) override;
     // Reads a KOMA2 file from the device's current position. Every failure
     // is reported once through ReportFailure and returns false.
@@ -234,5 +241,12 @@ public:
     quint8 m_nValue2002 = 0;
 
 private:
-    CKoma2AllocationBudget m_budget;
+    // Layers: at most KomLimits::kMaxLayerArea pixels each and
+    // KomLimits::kMaxLoadedBytes for all layers of all pages together. A
+    // blank layer needs no pixel chunk, so the body's length says nothing
+    // about what the layers take.
+    CKoma2AllocationBudget m_layerBudget;
+    // Palettes: every palette stores its colours raw in the body, so the
+    // colour tables of all palettes together are held to the body's length.
+    CKoma2AllocationBudget m_paletteBudget{0};
 };

@@ -1,5 +1,6 @@
 #include "convert/KomSerializer.h"
 #include "base/AnsiCodePage.h"
+#include "base/FileException.h"
 #include "base/StringTable.h"
 #include "convert/KomaFile.h"
 #include "model/KSData.h"
@@ -292,6 +293,37 @@ TEST_F(KomSerializer, RefusesKoma2PagesItCannotCopyFrom) {
     CChunkList lateSize = good;
     lateSize.Object(2003, late).Long(2004, 1);
     EXPECT_EQ(Koma2ImportError(lateSize), importFailed);
+}
+
+TEST_F(KomSerializer, ImportsBlankKoma2LayersAsZeroes) {
+    // The editor leaves the pixel chunk out of a layer nobody drew on; the
+    // body is then far smaller than the layers it describes.
+    const QByteArray drawn = DrawingPixels(300 * 200, 6);
+    CChunkList page;
+    page.Word(1005, 300).Word(1006, 200);
+    page.Object(2003, CChunkList().Data(1000, "blank"));
+    page.Object(2003, Koma2Layer(drawn, "drawn"));
+    page.Object(2003, CChunkList().Byte(1005, 0));
+    CKSData document;
+    ASSERT_TRUE(ImportBytes(Koma2File(Koma2Drawing(page).Bytes()), document))
+        << m_serializer.m_strLastError.toStdString();
+    ASSERT_EQ(document.GetLayerCount(), 3);
+    const QByteArray blank(300 * 200, '\0');
+    EXPECT_EQ(Pixels(*document.m_pLayers->GetLayer(0)), blank);
+    EXPECT_EQ(document.m_pLayers->GetLayer(0)->m_strName, QStringLiteral("blank"));
+    EXPECT_EQ(Pixels(*document.m_pLayers->GetLayer(1)), drawn);
+    EXPECT_EQ(Pixels(*document.m_pLayers->GetLayer(2)), blank);
+    EXPECT_EQ(document.m_pLayers->GetLayer(2)->m_bVisible, 0);
+    EXPECT_TRUE(document.IsConsistent());
+}
+
+TEST_F(KomSerializer, RefusesKoma2LayersBeyondTheKomLimits) {
+    // Refused while loading, with the loader's text, before the layer or the
+    // document is allocated.
+    CChunkList page;
+    page.Word(1005, 16385).Word(1006, 16384).Object(2003, CChunkList());
+    EXPECT_EQ(Koma2ImportError(Koma2Drawing(page)),
+              CFileException::BadFormat({}).GetErrorMessage());
 }
 
 TEST_F(KomSerializer, RefusesKoma2PagesOfMoreThan128Layers) {

@@ -221,6 +221,50 @@ TEST(KSDataLoad, NamesAndTextThatAreNotUtf8StillLoad) {
     EXPECT_EQ(document.m_strText, QStringLiteral(u"\uFFFDメモ"));
 }
 
+TEST(KSDataLoad, PaletteTablesThatAreMissingOrShortReadAsZero) {
+    const QByteArray colours = DrawingPixels(256 * 3, 7);
+    struct Case {
+        const char* what;
+        CChunkList palette;
+        bool hasColours;
+        qint64 extraBytes; // how much of each table the stream holds
+        qint64 kindBytes;
+    };
+    const Case cases[] = {
+        {"colours only", CChunkList().Long(1001, 256).Data(1002, colours), true, 0, 0},
+        {"short extra, no kinds",
+         CChunkList().Long(1001, 256).Data(1002, colours).Data(1003, Hex("0100 0200 0300 0400")),
+         true, 8, 0},
+        {"no extra, short kinds",
+         CChunkList().Long(1001, 256).Data(1002, colours).Data(1004, Hex("01 01 00 01")), true, 0,
+         4},
+        {"count alone", CChunkList().Long(1001, 256), false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // The palette element ends the stream, so nothing follows its tables.
+        const QByteArray bytes =
+            DeviceDocument(CChunkList().Object(1004, CChunkList().Object(1003, c.palette)));
+        CKSData document;
+        QString error;
+        ASSERT_TRUE(LoadFromBytes(document, bytes, &error)) << error.toStdString();
+        WriteFuzzSeed("ksdata_fuzzer", QStringLiteral("short-palette-%1").arg(qHash(bytes)), bytes);
+        ASSERT_EQ(document.m_pPalettes->GetCount(), 1);
+        const CKSPalette& palette = *document.m_pPalettes->GetPalette(0);
+        ASSERT_EQ(palette.m_nCount, 256);
+        EXPECT_EQ(QByteArray(reinterpret_cast<char*>(palette.m_pColors.get()), 768),
+                  c.hasColours ? colours : QByteArray(768, '\0'));
+        for (qint64 i = 0; i < 256 * 3; ++i)
+            ASSERT_EQ(palette.m_pExtra[i], i < c.extraBytes / 2 ? i + 1 : 0) << i;
+        for (qint64 i = 0; i < 256; ++i)
+            ASSERT_EQ(palette.m_pKinds[i], i < c.kindBytes && i != 2 ? 1 : 0) << i;
+        // Saved again, the palette has all three tables at full size.
+        const QByteArray resaved = SaveToBytes(document);
+        EXPECT_GE(resaved.indexOf(Hex("EB03 00060000")), 0);
+        EXPECT_GE(resaved.indexOf(Hex("EC03 00010000")), 0);
+    }
+}
+
 TEST(KSDataLoad, HostileSizesFailWithTextBeforeAllocating) {
     const auto layerWith = [](qint32 w, qint32 h) {
         const CChunkList layer = CChunkList().Long(1001, w).Long(1002, h).Data(1003, "xy");
@@ -234,7 +278,8 @@ TEST(KSDataLoad, HostileSizesFailWithTextBeforeAllocating) {
         layerWith(0x7FFFFFFF, 0x7FFFFFFF), // w × h overflows 32 bits
         layerWith(100000, 100000),         // 10 GB claimed by a tiny stream
         paletteWith(-1),                   // negative count
-        paletteWith(0x7FFFFFFF),           // tables far larger than the stream
+        paletteWith(257),                  // one entry more than a pixel can address
+        paletteWith(0x7FFFFFFF),           // 20 GB of tables claimed by a tiny stream
         // a text chunk claiming 4 GB
         DeviceDocument(CChunkList().Data(1008, QByteArray(3, 'x')))
             .replace(Hex("F003 03000000"), Hex("F003 FFFFFFFF")),

@@ -168,30 +168,86 @@ TEST(Koma2Data, ReadsPalettesAndDrawBackColours) {
     EXPECT_EQ(drawing.m_backColor2.m_extra, (std::array<quint16, 3>{1, 2, 3}));
 }
 
-TEST(Koma2Data, RefusesTablesTheBodyCannotFill) {
-    const QString formatError = CFileException::BadFormat({}).GetErrorMessage();
-    // A 1000 × 1000 layer in a body of a few dozen bytes.
-    CChunkList page;
-    page.Word(1005, 1000).Word(1006, 1000).Object(2003, CChunkList());
+// The body of a drawing of `depth` with one page of width × height per entry
+// of `layerCounts`, holding that many layers, none of which carries pixels.
+CChunkList BlankPages(quint8 depth, quint16 width, quint16 height,
+                      std::initializer_list<int> layerCounts) {
     CChunkList body;
-    body.Byte(1000, 8).Object(2003, page);
-    EXPECT_EQ(LoadError(Koma2File(body.Bytes())), formatError);
+    body.Byte(1000, depth);
+    for (int layers : layerCounts) {
+        CChunkList page;
+        page.Word(1005, width).Word(1006, height);
+        for (int i = 0; i < layers; ++i)
+            page.Object(2003, CChunkList().Byte(1005, 1));
+        body.Object(2003, page);
+    }
+    return body;
+}
 
-    // Many empty 60 × 60 layers: each alone would fit, together they do not.
-    CChunkList manyLayers;
-    manyLayers.Word(1005, 60).Word(1006, 60);
-    for (int i = 0; i < 2000; ++i)
-        manyLayers.Object(2003, CChunkList());
-    CChunkList second;
-    second.Byte(1000, 8).Object(2003, manyLayers);
-    EXPECT_EQ(LoadError(Koma2File(second.Bytes())), formatError);
+TEST(Koma2Data, BlankLayersNeedNoPixelChunk) {
+    // Three 1000 × 1000 layers in a body of a few dozen bytes: one without a
+    // pixel chunk, one whose chunk covers only the first row, one full.
+    const QByteArray row = DrawingPixels(1000, 3);
+    const QByteArray full = DrawingPixels(1000 * 1000, 4);
+    CChunkList page;
+    page.Word(1005, 1000).Word(1006, 1000);
+    page.Object(2003, CChunkList().Byte(1005, 0));
+    page.Object(2003, CChunkList().Data(1006, row));
+    page.Object(2003, CChunkList().Data(1006, full));
+    CChunkList body;
+    body.Byte(1000, 8).Object(2003, page).Long(2004, 0);
+    const QByteArray file = Koma2File(body.Bytes());
+    WriteFuzzSeed("koma2_fuzzer", "blank_layers.kom", file);
+    CKoma2Data drawing;
+    QString error;
+    ASSERT_TRUE(LoadBytes(drawing, file, &error)) << error.toStdString();
+    const CKoma2Page* read = drawing.GetCurrentPage();
+    ASSERT_NE(read, nullptr);
+    ASSERT_EQ(read->m_layers.GetCount(), 3);
+    const auto pixels = [&](int index) {
+        const CKoma2Layer* layer = read->GetLayer(index);
+        EXPECT_EQ(layer->GetBitsLength(), 1000 * 1000);
+        return QByteArray(reinterpret_cast<const char*>(layer->m_pBits.get()), 1000 * 1000);
+    };
+    EXPECT_EQ(pixels(0), QByteArray(1000 * 1000, '\0'));
+    EXPECT_EQ(read->GetLayer(0)->m_bVisible, 0);
+    EXPECT_EQ(pixels(1), row + QByteArray(999 * 1000, '\0'));
+    EXPECT_EQ(pixels(2), full);
+}
 
+TEST(Koma2Data, HoldsLayersToTheKomLimits) {
+    const QString formatError = CFileException::BadFormat({}).GetErrorMessage();
+    const auto loads = [](const CChunkList& body) {
+        CKoma2Data drawing;
+        return LoadBytes(drawing, Koma2File(body.Bytes()), nullptr);
+    };
+    // One layer beyond 16384 × 16384 pixels is refused, whatever its shape
+    // and depth, before anything is allocated.
+    EXPECT_EQ(LoadError(Koma2File(BlankPages(8, 16385, 16384, {1}).Bytes())), formatError);
+    EXPECT_EQ(LoadError(Koma2File(BlankPages(8, 65535, 65535, {1}).Bytes())), formatError);
+    EXPECT_EQ(LoadError(Koma2File(BlankPages(24, 16384, 16385, {1}).Bytes())), formatError);
+    // A page of that size without layers allocates nothing and loads.
+    EXPECT_TRUE(loads(BlankPages(8, 65535, 65535, {0})));
+
+    // 1 GiB for the layers of all pages together: four layers of
+    // 16384 × 16384 fill it exactly, and a page more of one pixel is refused.
+    EXPECT_TRUE(loads(BlankPages(8, 16384, 16384, {3, 1})));
+    CChunkList over = BlankPages(8, 16384, 16384, {3, 1});
+    over.Object(2003, Koma2Page(1, 1, {Koma2Layer("p")}));
+    EXPECT_EQ(LoadError(Koma2File(over.Bytes())), formatError);
+    // Depth 24 takes three bytes a pixel: two layers of 16384 × 10923 are
+    // 32 KiB too many.
+    EXPECT_EQ(LoadError(Koma2File(BlankPages(24, 16384, 10923, {2}).Bytes())), formatError);
+}
+
+TEST(Koma2Data, RefusesPaletteTablesTheBodyCannotFill) {
     // Palettes of 65535 entries without their colours.
     CChunkList palettes;
     palettes.Word(3001, 65535);
     for (int i = 0; i < 100; ++i)
         palettes.Object(3003, CChunkList());
-    EXPECT_EQ(LoadError(Koma2File(palettes.Bytes())), formatError);
+    EXPECT_EQ(LoadError(Koma2File(palettes.Bytes())),
+              CFileException::BadFormat({}).GetErrorMessage());
 }
 
 } // namespace
