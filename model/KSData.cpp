@@ -1,10 +1,10 @@
 #include "model/KSData.h"
 
 #include "base/FileException.h"
+#include "base/LittleEndian.h"
 #include "base/TextRoutines.h"
 
 #include <QBuffer>
-#include <QtEndian>
 
 #include <algorithm>
 #include <climits>
@@ -127,7 +127,7 @@ void CKSPalette::WriteChunks(CChunkFile& file) const {
         file.WriteDataChunk(ID_EXTRA, m_pExtra.get(), count * 6);
     } else {
         std::vector<quint16> extra(size_t(count) * 3);
-        qToLittleEndian<quint16>(m_pExtra.get(), count * 3, extra.data());
+        LittleEndian::PutAll<quint16>(m_pExtra.get(), count * 3, extra.data());
         file.WriteDataChunk(ID_EXTRA, extra.data(), count * 6);
     }
     file.WriteDataChunk(ID_KINDS, m_pKinds.get(), count);
@@ -154,7 +154,7 @@ void CKSPalette::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
         if (m_nCount > 0) {
             const qint64 bytes = std::min<qint64>(size, qint64(m_nCount) * 6);
             file.ReadExact(m_pExtra.get(), bytes);
-            qFromLittleEndian<quint16>(m_pExtra.get(), bytes / 2, m_pExtra.get());
+            LittleEndian::GetAll<quint16>(m_pExtra.get(), bytes / 2, m_pExtra.get());
         }
         break;
     case ID_KINDS:

@@ -1,13 +1,12 @@
 #include "model/Koma2Data.h"
 
-#include "base/StringTable.h"
-
 #include "base/FileException.h"
+#include "base/LittleEndian.h"
+#include "base/StringTable.h"
 #include "model/KomLimits.h"
 #include "model/ZStream.h"
 
 #include <QBuffer>
-#include <QtEndian>
 
 #include <algorithm>
 #include <new>
@@ -34,7 +33,7 @@ void ReadWordTable(CFileUtility& file, quint16* table, qint64 count, quint32 siz
         return;
     const qint64 words = std::min<qint64>(size / 2, count);
     file.ReadExact(table, words * 2);
-    qFromLittleEndian<quint16>(table, words, table);
+    LittleEndian::GetAll<quint16>(table, words, table);
 }
 
 template <typename T> std::unique_ptr<T[]> ZeroedTable(qint64 count) {
@@ -307,40 +306,43 @@ void CKoma2Data::ReadChunk(CFileUtility& file, quint16 id, quint32 size) {
 }
 
 bool CKoma2Data::Load(QIODevice& device, QString* errorText) {
-    try {
-        CFileUtility file(&device, false);
-        if (file.ReadBytes(kSignatureSize) != QByteArray(kSignature)) {
-            ReportFailure(errorText, LoadStringResource(IDS_NOT_KOMA2), {});
-            return false;
-        }
-        file.ReadWord();
-        if (file.ReadByte() != kCompressionZlib) {
-            ReportFailure(errorText, LoadStringResource(IDS_COMPRESSION_UNSUPPORTED), {});
-            return false;
-        }
-        const quint32 bodyLength = quint32(file.ReadLong());
-        CZStream stream;
-        // A length the rest of the file could never inflate to is refused
-        // before the body is allocated.
-        if (qint64(bodyLength) > file.GetRemaining() * kMaxInflateRatio) {
-            ReportFailure(errorText, CZStream::InflateErrorText(), {});
-            return false;
-        }
-        QByteArray body(qsizetype(bodyLength), Qt::Uninitialized);
-        if (!stream.InflateFrom(device, reinterpret_cast<quint8*>(body.data()), bodyLength)) {
-            ReportFailure(errorText, stream.GetError(), {});
-            return false;
-        }
-        stream.End();
-
-        QBuffer memory(&body);
-        memory.open(QIODevice::ReadOnly);
-        CFileUtility reader(&memory, false);
-        m_paletteBudget.Reset(bodyLength);
-        ReadChunks(reader, *this, bodyLength);
-        return true;
-    } catch (const CException& e) {
-        ReportFailure(errorText, e.GetErrorMessage(), {});
+    // Each failure is reported once: the checks below by their own text,
+    // a file-layer exception by its text.
+    bool reported = false;
+    const auto fail = [&](const QString& text) {
+        ReportFailure(errorText, text, {});
+        reported = true;
         return false;
-    }
+    };
+    QString exceptionText;
+    const bool loaded = CatchFileErrors(
+        [&] {
+            CFileUtility file(&device, false);
+            if (file.ReadBytes(kSignatureSize) != QByteArray(kSignature))
+                return fail(LoadStringResource(IDS_NOT_KOMA2));
+            file.ReadWord();
+            if (file.ReadByte() != kCompressionZlib)
+                return fail(LoadStringResource(IDS_COMPRESSION_UNSUPPORTED));
+            const quint32 bodyLength = quint32(file.ReadLong());
+            CZStream stream;
+            // A length the rest of the file could never inflate to is
+            // refused before the body is allocated.
+            if (qint64(bodyLength) > file.GetRemaining() * kMaxInflateRatio)
+                return fail(CZStream::InflateErrorText());
+            QByteArray body(qsizetype(bodyLength), Qt::Uninitialized);
+            if (!stream.InflateFrom(device, reinterpret_cast<quint8*>(body.data()), bodyLength))
+                return fail(stream.GetError());
+            stream.End();
+
+            QBuffer memory(&body);
+            memory.open(QIODevice::ReadOnly);
+            CFileUtility reader(&memory, false);
+            m_paletteBudget.Reset(bodyLength);
+            ReadChunks(reader, *this, bodyLength);
+            return true;
+        },
+        exceptionText);
+    if (!loaded && !reported)
+        ReportFailure(errorText, exceptionText, {});
+    return loaded;
 }
