@@ -29,3 +29,7 @@ IMessageSink* SetMessageSink(IMessageSink* sink) {
 void ShowMessage(const QString& text) {
     g_pSink->ShowMessage(text);
 }
+
+bool AskYesNo(const QString& text) {
+    return g_pSink->AskYesNo(text);
+}

@@ -9,6 +9,12 @@ class IMessageSink {
 public:
     virtual ~IMessageSink() = default;
     virtual void ShowMessage(const QString& text) = 0;
+    // A question with Yes and No buttons and the exclamation icon; true for
+    // Yes. A sink that cannot ask shows the text and answers No.
+    virtual bool AskYesNo(const QString& text) {
+        ShowMessage(text);
+        return false;
+    }
 };
 
 // Installs `sink` (not owned) and returns the previous one; null restores the
@@ -17,6 +23,8 @@ IMessageSink* SetMessageSink(IMessageSink* sink);
 
 // Hands a message with an OK button to the installed sink.
 void ShowMessage(const QString& text);
+// Asks the installed sink a yes/no question; true for Yes.
+bool AskYesNo(const QString& text);
 
 // Installs a sink for the lifetime of a scope, then restores the previous one.
 class CScopedMessageSink {

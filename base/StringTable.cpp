@@ -68,6 +68,10 @@ const QHash<int, QString>& Table() {
         {IDS_OPEN_FAILURE, QStringLiteral(u"%1!s! を開けませんでした。%2!s!")},
         {IDS_BAD_FORMAT, QStringLiteral(u"%1!s! の形式が正しくありません。")},
         {IDS_OUT_OF_MEMORY, QStringLiteral(u"メモリが不足しています。")},
+        {IDS_NAME_NOT_SENDABLE,
+         QStringLiteral(u"%1!s!%nファイル名に改行などの送信できない文字が含まれています。")},
+        {IDS_NAME_TOO_LONG_HINT, QStringLiteral(u"ファイル名を調節してください。")},
+        {IDS_IMAGE_BUFFER_HINT, QStringLiteral(u"画像サイズまたはレイヤ数を減らしてください。")},
     };
     return table;
 }

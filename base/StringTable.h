@@ -63,6 +63,9 @@ enum StringId : int {
     IDS_OPEN_FAILURE = 154,
     IDS_BAD_FORMAT = 155,
     IDS_OUT_OF_MEMORY = 156,
+    IDS_NAME_NOT_SENDABLE = 157,
+    IDS_NAME_TOO_LONG_HINT = 158,
+    IDS_IMAGE_BUFFER_HINT = 159,
 };
 
 // The text of a string-table entry; empty for an id the table does not hold.

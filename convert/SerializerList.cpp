@@ -151,6 +151,18 @@ QString CSerializerList::BuildFilter(bool includeAll, int mask) const {
     return filter + u'|';
 }
 
+QStringList NameFiltersOf(const QString& filter) {
+    const QStringList entries = filter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < entries.size(); i += 2) {
+        if (entries[i].isEmpty())
+            break; // the empty entry that ends the string
+        QString patterns = entries[i + 1];
+        filters.append(entries[i] + QStringLiteral(" (") + patterns.replace(u';', u' ') + u')');
+    }
+    return filters;
+}
+
 bool ExportDocument(const CSerializerList& list, const CKSData& document, const QString& path,
                     bool tileLayers) {
     CSerializer* serializer = list.FindByPath(path, CSerializer::CAP_EXPORT);

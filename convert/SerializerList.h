@@ -4,6 +4,7 @@
 #include "convert/Serializer.h"
 
 #include <QString>
+#include <QStringList>
 
 class CKSData;
 
@@ -26,6 +27,11 @@ public:
     // entry.
     QString BuildFilter(bool includeAll, int mask) const;
 };
+
+// A BuildFilter string as the name filters of a Qt file dialog, one per
+// description and pattern pair: "PNG - Portable Network Graphics (*.png)";
+// patterns separated by ';' are listed with spaces between them.
+QStringList NameFiltersOf(const QString& filter);
 
 // Writes `document` to `path` with the serializer of the path's extension.
 // With `tileLayers`, a document of two or more layers is written as one layer

@@ -4,18 +4,28 @@
 #include "base/MessageFormat.h"
 #include "base/MessageSink.h"
 #include "base/StringTable.h"
+#include "base/TextRoutines.h"
 #include "base/VersionInfo.h"
+#include "convert/dialogs/KomaSlateServerFileDialog.h"
 #include "link/LocalAddress.h"
+#include "link/TransferPackets.h"
+#include "link/UploadRules.h"
+#include "link/dialogs/DeleteFileDlg.h"
 #include "link/dialogs/GetProtVerDlg.h"
+#include "link/dialogs/SetFileDlg.h"
 #include "mainwnd/AboutDlg.h"
 #include "mainwnd/FileListCtrl.h"
 #include "mainwnd/StatusLog.h"
+#include "model/KSData.h"
 #include "ui/DialogUnits.h"
 #include "ui/ProgramResources.h"
+#include "ui/WaitCursor.h"
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -44,6 +54,7 @@ CKomaSlateServerDlg::CKomaSlateServerDlg(quint16 port, const QString& settingsPa
                           Qt::MSWindowsFixedSizeDialogHint),
       m_strSettingsPath(settingsPath.isEmpty() ? SettingsFilePath() : settingsPath), m_link(port),
       m_hIcon(ProgramIcon()) {
+    m_serializerList.AddStandardSerializers();
     CreateControls();
     setWindowTitle(ProgramTitleText());
     setWindowIcon(m_hIcon);
@@ -93,6 +104,9 @@ void CKomaSlateServerDlg::CreateControls() {
     m_pDelete = makeButton(QStringLiteral(u"削除(&D)"), 155);
     m_pDisconnect = makeButton(QStringLiteral(u"切断(&C)"), 243);
 
+    connect(m_pDownload, &QPushButton::clicked, this, &CKomaSlateServerDlg::OnDownload);
+    connect(m_pUpload, &QPushButton::clicked, this, &CKomaSlateServerDlg::OnUpload);
+    connect(m_pDelete, &QPushButton::clicked, this, &CKomaSlateServerDlg::OnDelete);
     connect(m_pDisconnect, &QPushButton::clicked, this, &CKomaSlateServerDlg::Disconnect);
     connect(m_pFileList, &QTableWidget::itemSelectionChanged, this,
             &CKomaSlateServerDlg::UpdateControls);
@@ -185,6 +199,121 @@ void CKomaSlateServerDlg::AddFileRow(const QByteArray& rawName, const QString& s
     m_pFileList->AddFileRow(rawName, sizeText, dateText, &image);
 }
 
+bool CKomaSlateServerDlg::StillConnected(quint64 nSerial) const {
+    return nSerial != 0 && m_link.ConnectionSerial() == nSerial;
+}
+
+void CKomaSlateServerDlg::OnDownload() {
+    const quint64 serial = m_link.ConnectionSerial();
+    // The rows are taken now: a download changes nothing in the list, and a
+    // lost connection, which empties it, ends the loop.
+    for (const int row : m_pFileList->SelectedRows()) {
+        if (!StillConnected(serial))
+            break;
+        CGetFileDlg download(m_link, *this, m_pFileList->RowRawName(row), this);
+        if (download.exec() != CWaitDlg::kSucceeded)
+            break;
+    }
+}
+
+bool CKomaSlateServerDlg::SaveDownloadedDocument(const CKSData& document,
+                                                 const QString& defaultName) {
+    // The main window is the dialog's parent, so the dialog stays up for the
+    // user to finish even when the progress window ends behind it.
+    CKomaSlateServerFileDialog dialog(defaultName,
+                                      m_serializerList.BuildFilter(false, CSerializer::CAP_EXPORT),
+                                      m_strSettingsPath, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    CWaitCursor waitCursor;
+    return ExportDocument(m_serializerList, document, dialog.GetPathName(), dialog.m_bTileLayers);
+}
+
+void CKomaSlateServerDlg::OnUpload() {
+    QFileDialog dialog(this);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilters(
+        NameFiltersOf(m_serializerList.BuildFilter(true, CSerializer::CAP_IMPORT)));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    UploadFiles(dialog.selectedFiles());
+}
+
+void CKomaSlateServerDlg::OnDropFiles(const QStringList& paths) {
+    if (!m_link.IsConnected())
+        return;
+    UploadFiles(paths);
+}
+
+void CKomaSlateServerDlg::UploadFiles(const QStringList& paths) {
+    const quint64 serial = m_link.ConnectionSerial();
+    bool anyAccepted = false;
+    for (const QString& path : paths) {
+        if (!StillConnected(serial))
+            return; // a newer app has fetched its own list
+        anyAccepted |= UploadFile(path);
+    }
+    if (anyAccepted && StillConnected(serial))
+        RefreshFileList();
+}
+
+bool CKomaSlateServerDlg::UploadFile(const QString& path) {
+    const QString name = UploadNameOf(path);
+    CKSData document;
+    {
+        // The wait cursor covers reading and checking the file; the
+        // transaction window and its questions show the normal one.
+        CWaitCursor waitCursor;
+        if (const QString refusal = CheckUploadName(name, m_nProtocolVersion); !refusal.isEmpty()) {
+            ShowMessage(refusal);
+            return false;
+        }
+        // Linux file names may hold line breaks and NUL, which cannot travel
+        // in a request line.
+        if (!IsSendableName(WideToUtf8(name))) {
+            ShowMessage(FormatStringResource(IDS_NAME_NOT_SENDABLE, {QFileInfo(path).fileName()}));
+            return false;
+        }
+        if (!ImportDocument(m_serializerList, document, path))
+            return false;
+        if (const QString refusal = CheckUploadLimits(document, m_nProtocolVersion);
+            !refusal.isEmpty()) {
+            ShowMessage(refusal);
+            return false;
+        }
+    }
+    CSetFileDlg upload(m_link, document, name, this);
+    return upload.exec() == CWaitDlg::kSucceeded;
+}
+
+void CKomaSlateServerDlg::OnDelete() {
+    const quint64 serial = m_link.ConnectionSerial();
+    while (StillConnected(serial)) {
+        const QList<int> rows = m_pFileList->SelectedRows();
+        if (rows.isEmpty())
+            break;
+        const int row = rows.first();
+        const QByteArray rawName = m_pFileList->RowRawName(row);
+        const bool yes = AskYesNo(FormatStringResource(IDS_DELETE_QUESTION, {Utf8ToWide(rawName)}));
+        // The connection may have gone while the question was open.
+        if (!StillConnected(serial))
+            break;
+        if (!yes) {
+            m_pFileList->selectionModel()->select(m_pFileList->model()->index(row, 0),
+                                                  QItemSelectionModel::Deselect |
+                                                      QItemSelectionModel::Rows);
+            continue;
+        }
+        CDeleteFileDlg remove(m_link, rawName, this);
+        if (remove.exec() != CWaitDlg::kSucceeded)
+            break;
+        m_pFileList->removeRow(row);
+    }
+    UpdateControls();
+}
+
 void CKomaSlateServerDlg::ShowAboutBox() {
     CAboutDlg about(this);
     about.exec();
@@ -213,7 +342,9 @@ void CKomaSlateServerDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CKomaSlateServerDlg::dragEnterEvent(QDragEnterEvent* event) {
-    if (!LocalFiles(event->mimeData()).isEmpty())
+    // Only while an app is connected, so the pointer never promises a drop
+    // that would be ignored.
+    if (m_link.IsConnected() && !LocalFiles(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
@@ -222,5 +353,8 @@ void CKomaSlateServerDlg::dropEvent(QDropEvent* event) {
     if (paths.isEmpty() || !m_link.IsConnected())
         return;
     event->acceptProposedAction();
-    emit FilesDropped(paths);
+    // The uploads run their dialogs after the drop has ended, so the source
+    // of the drag is not kept waiting.
+    QMetaObject::invokeMethod(
+        this, [this, paths] { OnDropFiles(paths); }, Qt::QueuedConnection);
 }

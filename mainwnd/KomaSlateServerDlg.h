@@ -1,6 +1,8 @@
 #pragma once
 
+#include "convert/SerializerList.h"
 #include "link/DeviceLink.h"
+#include "link/dialogs/GetFileDlg.h"
 #include "link/dialogs/GetFileListDlg.h"
 
 #include <QDialog>
@@ -14,12 +16,14 @@ class QPushButton;
 // The program's main window: it listens for the app, shows the connection
 // instructions and events in the status log, checks the app's protocol
 // version on every accepted connection, lists the app's documents and holds
-// the command buttons.
+// the command buttons: download the selected drawings, upload files
+// (chosen in an open dialog or dropped on the window) and delete the
+// selected drawings.
 //
 // States: not listening (the port could not be opened), waiting (listening,
 // list and buttons disabled), checking and loading (connected, a transaction
 // window runs modally), idle (connected, commands usable).
-class CKomaSlateServerDlg : public QDialog, public IFileRowTarget {
+class CKomaSlateServerDlg : public QDialog, public IFileRowTarget, public IDownloadTarget {
     Q_OBJECT
 public:
     // The port the app connects to.
@@ -50,6 +54,26 @@ public:
     // Opens the about box.
     void ShowAboutBox();
 
+    // The commands. Each runs one transaction window per drawing or file
+    // and stops when the connection it started on is gone or replaced, so
+    // that no request of it reaches another app.
+    //
+    // Downloads the selected rows in list order, one save dialog each;
+    // stops at the first that is not saved.
+    void OnDownload();
+    // Uploads the files chosen in an open dialog.
+    void OnUpload();
+    // Uploads files dropped on the window; ignored while no app is connected.
+    void OnDropFiles(const QStringList& paths);
+    // Checks one local file against the app's limits and uploads it; true
+    // when the app accepted it. Every refusal is shown in a message box.
+    bool UploadFile(const QString& path);
+    // Asks before deleting each selected row, top to bottom; No deselects
+    // the row and goes on with the next, a failed delete stops.
+    void OnDelete();
+    // IDownloadTarget: asks for the file in the export dialog and writes it.
+    bool SaveDownloadedDocument(const CKSData& document, const QString& defaultName) override;
+
     CDeviceLink& Link() { return m_link; }
     const QString& SettingsPath() const { return m_strSettingsPath; }
     // The protocol version of the app at the last accepted connection.
@@ -61,11 +85,6 @@ public:
     QPushButton* UploadButton() const { return m_pUpload; }
     QPushButton* DeleteButton() const { return m_pDelete; }
     QPushButton* DisconnectButton() const { return m_pDisconnect; }
-
-signals:
-    // Local files were dropped on the window while the app is connected, in
-    // the order the drop gave them.
-    void FilesDropped(const QStringList& paths);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -79,10 +98,15 @@ private:
     void OnConnectionClosed(quint64 nSerial);
     void OnSocketError(quint64 nSerial, int nErrorCode, const QString& strErrorText);
     void ClearConnectionView();
+    // Uploads `paths` in order and refreshes the list when any was accepted.
+    void UploadFiles(const QStringList& paths);
+    // True while the connection with serial nSerial is the current one.
+    bool StillConnected(quint64 nSerial) const;
 
     QString m_strSettingsPath;
     CDeviceLink m_link;
     int m_nProtocolVersion = 0;
+    CSerializerList m_serializerList;
     QIcon m_hIcon;
     CStatusLog* m_pLog = nullptr;
     CFileListCtrl* m_pFileList = nullptr;

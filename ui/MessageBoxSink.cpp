@@ -5,14 +5,26 @@
 #include <QApplication>
 #include <QMessageBox>
 
-void CMessageBoxSink::ShowMessage(const QString& text) {
+namespace {
+
+QMessageBox::StandardButton ShowBox(const QString& text, QMessageBox::StandardButtons buttons) {
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent)
         parent = QApplication::activeWindow();
     // Message texts break lines with CR LF; the box wants plain line feeds.
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(QMessageBox::Warning, ApplicationName(), shown, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Warning, ApplicationName(), shown, buttons, parent);
     box.setTextFormat(Qt::PlainText);
-    box.exec();
+    return QMessageBox::StandardButton(box.exec());
+}
+
+} // namespace
+
+void CMessageBoxSink::ShowMessage(const QString& text) {
+    ShowBox(text, QMessageBox::Ok);
+}
+
+bool CMessageBoxSink::AskYesNo(const QString& text) {
+    return ShowBox(text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }

@@ -3,7 +3,7 @@
 #include "base/ApplicationName.h"
 #include "base/FileNameText.h"
 #include "base/IniFile.h"
-#include "base/TextRoutines.h"
+#include "convert/SerializerList.h"
 #include "ui/DialogUnits.h"
 
 #include <QCheckBox>
@@ -47,28 +47,6 @@ QString ReplaceExtension(const QString& path, const QString& extension) {
     return RemoveExtension(path) + extension;
 }
 
-struct CFileType {
-    QString description;
-    QString qtFilter;
-};
-
-// The types of a '|'-separated filter string: descriptions and patterns
-// alternate, and an empty description ends the list. Qt writes a filter as
-// "description (patterns)" with the patterns separated by spaces.
-QList<CFileType> ParseFilter(const QString& filter) {
-    QStringList entries;
-    SplitString(entries, filter, QStringLiteral("|"), true);
-    QList<CFileType> types;
-    for (qsizetype i = 0; i + 1 < entries.size(); i += 2) {
-        if (entries[i].isEmpty())
-            break;
-        QString patterns = entries[i + 1];
-        patterns.replace(u';', u' ');
-        types.append({entries[i], entries[i] + QStringLiteral(" (") + patterns + u')'});
-    }
-    return types;
-}
-
 } // namespace
 
 bool NeedsReplaceQuestion(const QString& confirmedPath, const QString& finalPath) {
@@ -90,13 +68,9 @@ CKomaSlateServerFileDialog::CKomaSlateServerFileDialog(const QString& initialNam
     setFileMode(QFileDialog::AnyFile);
     setFont(DialogFont());
 
-    QStringList qtFilters;
-    for (const CFileType& type : ParseFilter(filter)) {
-        m_typeDescriptions.append(type.description);
-        qtFilters.append(type.qtFilter);
-    }
-    if (!qtFilters.isEmpty())
-        setNameFilters(qtFilters);
+    const QStringList filters = NameFiltersOf(filter);
+    if (!filters.isEmpty())
+        setNameFilters(filters);
 
     m_pTileLayers = new QCheckBox(QStringLiteral(u"レイヤを１枚に並べて書き出す"), this);
     m_pTileLayers->setObjectName(QStringLiteral("tileLayersBox"));
@@ -131,19 +105,20 @@ CKomaSlateServerFileDialog::CKomaSlateServerFileDialog(const QString& initialNam
 }
 
 QString CKomaSlateServerFileDialog::SelectedTypeExtension() const {
-    const qsizetype index = nameFilters().indexOf(selectedNameFilter());
-    if (index < 0 || index >= m_typeDescriptions.size())
+    // Each filter starts with its type's description.
+    const QString selected = selectedNameFilter();
+    if (!nameFilters().contains(selected))
         return {};
-    return u'.' + m_typeDescriptions[index].left(3).toLower();
+    return u'.' + selected.left(3).toLower();
 }
 
 void CKomaSlateServerFileDialog::PreselectType(const QString& extension) {
     const QString letters = extension.startsWith(u'.') ? extension.mid(1) : extension;
     // The first three letters of each description are its extension in
     // upper case. No match leaves the first type selected.
-    for (qsizetype i = 0; i < m_typeDescriptions.size(); ++i) {
-        if (m_typeDescriptions[i].left(3).compare(letters, Qt::CaseInsensitive) == 0) {
-            selectNameFilter(nameFilters().at(i));
+    for (const QString& type : nameFilters()) {
+        if (type.left(3).compare(letters, Qt::CaseInsensitive) == 0) {
+            selectNameFilter(type);
             return;
         }
     }

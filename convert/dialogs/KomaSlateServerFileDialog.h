@@ -67,8 +67,6 @@ private:
     QString m_strSettingsPath;
     // The remembered folder the dialog opened in.
     QString m_strFolder;
-    // The description of each file type, in the order of nameFilters().
-    QStringList m_typeDescriptions;
     QCheckBox* m_pTileLayers = nullptr;
     QString m_strPathName;
 };

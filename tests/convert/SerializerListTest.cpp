@@ -96,6 +96,18 @@ TEST(SerializerList, FilterStringsListTheMatchingTypesInRegistryOrder) {
               QStringLiteral(u"対応したすべての形式|*.kom|KOM - Koma Pixel Editor|*.kom||"));
 }
 
+TEST(SerializerList, NameFiltersForQtDialogsKeepTheDescriptionFirst) {
+    Registry registry;
+    // The export dialog reads the type letters from the first three
+    // characters of each filter.
+    EXPECT_EQ(NameFiltersOf(registry.list.BuildFilter(true, CSerializer::CAP_IMPORT)),
+              QStringList({QStringLiteral(u"対応したすべての形式 (*.png *.kom)"),
+                           QStringLiteral("PNG - Portable Network Graphics (*.png)"),
+                           QStringLiteral("KOM - Koma Pixel Editor (*.kom)")}));
+    EXPECT_EQ(NameFiltersOf(QStringLiteral("||")), QStringList());
+    EXPECT_EQ(NameFiltersOf(QString()), QStringList());
+}
+
 TEST(SerializerList, FindByPathMatchesTheFileNameExtensionIgnoringCase) {
     Registry registry;
     CSerializer* png = registry.list.begin()->get();

@@ -30,45 +30,6 @@
 
 namespace {
 
-QString Message(int id, std::initializer_list<CMessageArg> args = {}) {
-    return Shown(FormatStringResource(id, args));
-}
-
-// Which of list, download, upload, delete and disconnect are enabled.
-struct CControlStates {
-    bool list, download, upload, remove, disconnect;
-    bool operator==(const CControlStates&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const CControlStates& s) {
-    return out << "list " << s.list << " download " << s.download << " upload " << s.upload
-               << " delete " << s.remove << " disconnect " << s.disconnect;
-}
-
-constexpr CControlStates kAllDisabled{false, false, false, false, false};
-constexpr CControlStates kConnected{true, false, true, false, true};
-constexpr CControlStates kConnectedSelected{true, true, true, true, true};
-
-// Runs `action` on every widget of type T that is shown, from the event loop.
-template <typename T> class COnShow : public QObject {
-public:
-    explicit COnShow(std::function<void(T*)> action) : m_action(std::move(action)) {
-        qApp->installEventFilter(this);
-    }
-    ~COnShow() override { qApp->removeEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (auto* widget = qobject_cast<T*>(watched); widget && event->type() == QEvent::Show)
-            QMetaObject::invokeMethod(
-                widget, [this, widget] { m_action(widget); }, Qt::QueuedConnection);
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void(T*)> m_action;
-};
-
 // The shown text of the labels of `dialog`.
 QStringList LabelTexts(const QWidget* dialog) {
     QStringList texts;
@@ -112,65 +73,6 @@ void ExpectReadableLayout(const QWidget& window) {
 }
 
 } // namespace
-
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_dir.isValid());
-        m_window = std::make_unique<CKomaSlateServerDlg>(0, m_dir.filePath("settings.ini"));
-        m_window->show();
-    }
-
-    CKomaSlateServerDlg& Window() { return *m_window; }
-    quint16 Port() const { return m_window->Link().Port(); }
-
-    CControlStates States() const {
-        return {m_window->FileList()->isEnabled(), m_window->DownloadButton()->isEnabled(),
-                m_window->UploadButton()->isEnabled(), m_window->DeleteButton()->isEnabled(),
-                m_window->DisconnectButton()->isEnabled()};
-    }
-
-    QString Instructions() const {
-        return Message(IDS_CONNECT_INSTRUCTIONS, {GetLocalAddress(), int(Port())});
-    }
-
-    // Connects an app that answers with `answer` and waits until the window
-    // has run every transaction it starts for it.
-    using Answer = std::function<QByteArray(CScriptedApp&, const QByteArray&)>;
-    std::unique_ptr<CScriptedApp> Connect(Answer answer) {
-        auto app = std::make_unique<CScriptedApp>(Port());
-        app->answer = std::move(answer);
-        const quint64 serialBefore = m_window->Link().ConnectionSerial();
-        CScriptedApp* pApp = app.get();
-        EXPECT_TRUE(WaitUntil([&] {
-            return pApp->WasConnected() && QApplication::activeModalWidget() == nullptr &&
-                   (m_window->Link().ConnectionSerial() != serialBefore || pApp->IsClosed()) &&
-                   !pApp->requests.isEmpty();
-        }));
-        return app;
-    }
-    std::unique_ptr<CScriptedApp> Connect(const CAppScript& script) {
-        return Connect(
-            [script](CScriptedApp&, const QByteArray& request) { return script.Answer(request); });
-    }
-
-    QStringList Names() const {
-        QStringList names;
-        for (int row = 0; row < m_window->FileList()->rowCount(); ++row)
-            names.append(m_window->FileList()->item(row, 0)->text());
-        return names;
-    }
-    QStringList Column(int column) const {
-        QStringList texts;
-        for (int row = 0; row < m_window->FileList()->rowCount(); ++row)
-            texts.append(m_window->FileList()->item(row, column)->text());
-        return texts;
-    }
-
-    QTemporaryDir m_dir;
-    CMessageBoxAnswerer m_boxes;
-    std::unique_ptr<CKomaSlateServerDlg> m_window;
-};
 
 TEST_F(MainWindowTest, StartsListeningWithInstructionsAndEverythingDisabled) {
     EXPECT_EQ(Window().windowTitle(), QStringLiteral("KomaSlate Utility Version 1.04"));
@@ -647,30 +549,6 @@ TEST_F(MainWindowTest, ContextMenuOpensTheAboutBox) {
     EXPECT_EQ(title, QStringLiteral("KomaSlate Utility Version 1.04"));
     EXPECT_EQ(caption, QStringLiteral(u"バージョン情報"));
     EXPECT_FALSE(copyright.isEmpty());
-}
-
-TEST_F(MainWindowTest, DroppedFilesCountOnlyWhileConnected) {
-    QStringList dropped;
-    QObject::connect(&Window(), &CKomaSlateServerDlg::FilesDropped,
-                     [&](const QStringList& paths) { dropped += paths; });
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile("/tmp/one.png"), QUrl("https://example.org/x.png"),
-                  QUrl::fromLocalFile("/tmp/two.kom")});
-    const auto drop = [&] {
-        const QPointF at(10, 10);
-        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&Window(), &enter);
-        EXPECT_TRUE(enter.isAccepted());
-        QDropEvent event(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&Window(), &event);
-    };
-    drop();
-    EXPECT_TRUE(dropped.isEmpty());
-
-    CAppScript script;
-    auto app = Connect(script);
-    drop();
-    EXPECT_EQ(dropped, QStringList({"/tmp/one.png", "/tmp/two.kom"}));
 }
 
 TEST_F(MainWindowTest, EscapeEndsTheWindow) {

@@ -1,5 +1,7 @@
 #include "WindowTestSupport.h"
 
+#include "base/TextRoutines.h"
+
 #include "link/dialogs/WaitDlg.h"
 #include "mainwnd/KomaSlateServerDlg.h"
 #include "mainwnd/StatusLog.h"
@@ -38,11 +40,26 @@ QByteArray CAppScript::Answer(const QByteArray& request) const {
         return version + '\n';
     if (request == "GetFileList:\n")
         return list + '\n';
-    if (request.startsWith("GetThumb:")) {
-        const QByteArray name = request.mid(9, request.size() - 10);
-        return thumbs.value(name, "error:3") + '\n';
+    // The argument of a one-line request: from the colon to the line feed.
+    const QByteArray argument = request.mid(request.indexOf(':') + 1).chopped(1);
+    if (request.startsWith("GetThumb:"))
+        return thumbs.value(argument, "error:3") + '\n';
+    if (request.startsWith("GetFile:"))
+        return files.value(argument, "error:3") + '\n';
+    if (request.startsWith("IsOverwrite:")) {
+        if (!isOverwrite.isEmpty())
+            return isOverwrite + '\n';
+        return "ok:0\r" + argument + '\r' + argument + "_2\n";
     }
+    if (request.startsWith("SetFile:"))
+        return setFile + '\n';
+    if (request.startsWith("DeleteFile:"))
+        return deletes.value(argument, "ok:") + '\n';
     return "error:99\n";
+}
+
+QByteArray FileReply(const QByteArray& document) {
+    return "ok:" + MD5Hex(document) + '\r' + BytesToHex(document);
 }
 
 CMessageBoxAnswerer::CMessageBoxAnswerer() : m_pPrevious(SetMessageSink(&m_sink)) {
@@ -59,7 +76,10 @@ bool CMessageBoxAnswerer::eventFilter(QObject* watched, QEvent* event) {
     if (box && event->type() == QEvent::Show) {
         texts.append(box->text());
         captions.append(box->windowTitle());
-        if (box->buttons().size() != 1 || !box->button(QMessageBox::Ok))
+        const bool question = box->button(QMessageBox::Yes) && box->button(QMessageBox::No);
+        const QMessageBox::StandardButton answer =
+            question && !questionAnswers.isEmpty() ? questionAnswers.takeFirst() : QMessageBox::No;
+        if (!question && (box->buttons().size() != 1 || !box->button(QMessageBox::Ok)))
             onlyOkButtons = false;
         if (box->textFormat() != Qt::PlainText)
             onlyPlainText = false;
@@ -67,9 +87,9 @@ bool CMessageBoxAnswerer::eventFilter(QObject* watched, QEvent* event) {
             onShown();
         QMetaObject::invokeMethod(
             box,
-            [box] {
-                if (QAbstractButton* ok = box->button(QMessageBox::Ok))
-                    ok->click();
+            [box, question, answer] {
+                if (QAbstractButton* button = box->button(question ? answer : QMessageBox::Ok))
+                    button->click();
                 else
                     box->reject();
             },

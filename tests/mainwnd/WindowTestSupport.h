@@ -2,19 +2,32 @@
 
 #include "support/TestSupport.h"
 
+#include "base/MessageFormat.h"
+#include "base/StringTable.h"
+#include "link/LocalAddress.h"
+#include "mainwnd/FileListCtrl.h"
+#include "mainwnd/KomaSlateServerDlg.h"
 #include "ui/MessageBoxSink.h"
 
+#include <QApplication>
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QImage>
+#include <QList>
 #include <QMap>
+#include <QMessageBox>
 #include <QObject>
+#include <QPushButton>
 #include <QStringList>
 #include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
+#include <ostream>
 
-class CKomaSlateServerDlg;
 class CWaitDlg;
 
 // A scripted app on the loopback address: it records every request line
@@ -44,16 +57,25 @@ private:
 };
 
 // The usual app: answers the version request with `version`, the list
-// request with `list` and each thumbnail request with the reply stored for
-// its name (an "error:3" reply for unknown names). Every reply line is
-// ended with a line feed here.
+// request with `list`, each thumbnail and download request with the reply
+// stored for its name (an "error:3" reply for unknown names), IsOverwrite
+// with `isOverwrite` (by default: the name is free, "ok:0", name, name_2),
+// SetFile with `setFile` and DeleteFile with the reply stored for the name
+// ("ok:" when none is). Every reply line is ended with a line feed here.
 struct CAppScript {
     QByteArray version = "ok:4";
     QByteArray list = "ok:";
     QMap<QByteArray, QByteArray> thumbs;
+    QMap<QByteArray, QByteArray> files;
+    QByteArray isOverwrite;
+    QByteArray setFile = "ok:";
+    QMap<QByteArray, QByteArray> deletes;
 
     QByteArray Answer(const QByteArray& request) const;
 };
+
+// The reply to GetFile that carries `document` with its digest.
+QByteArray FileReply(const QByteArray& document);
 
 // Shows every message of the program in a real message box, records its
 // caption and text and presses its OK button from the event loop.
@@ -68,6 +90,9 @@ public:
     // as plain text.
     bool onlyOkButtons = true;
     bool onlyPlainText = true;
+    // Answers to the Yes/No questions, in the order they are asked; No once
+    // they run out. Questions do not count against onlyOkButtons.
+    QList<QMessageBox::StandardButton> questionAnswers;
     // Runs when a box is shown, before it is answered.
     std::function<void()> onShown;
 
@@ -94,3 +119,104 @@ QByteArray PngBytes(const QImage& image);
 QByteArray ThumbReply(const QImage& image);
 // A picture of one colour.
 QImage Filled(int width, int height, QRgb colour);
+
+// String-table message `id` as the log and the message boxes show it.
+inline QString Message(int id, std::initializer_list<CMessageArg> args = {}) {
+    return Shown(FormatStringResource(id, args));
+}
+
+// Which of list, download, upload, delete and disconnect are enabled.
+struct CControlStates {
+    bool list, download, upload, remove, disconnect;
+    bool operator==(const CControlStates&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const CControlStates& s) {
+    return out << "list " << s.list << " download " << s.download << " upload " << s.upload
+               << " delete " << s.remove << " disconnect " << s.disconnect;
+}
+
+inline constexpr CControlStates kAllDisabled{false, false, false, false, false};
+inline constexpr CControlStates kConnected{true, false, true, false, true};
+inline constexpr CControlStates kConnectedSelected{true, true, true, true, true};
+
+// Runs `action` on every widget of type T that is shown, from the event loop.
+template <typename T> class COnShow : public QObject {
+public:
+    explicit COnShow(std::function<void(T*)> action) : m_action(std::move(action)) {
+        qApp->installEventFilter(this);
+    }
+    ~COnShow() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (auto* widget = qobject_cast<T*>(watched); widget && event->type() == QEvent::Show)
+            QMetaObject::invokeMethod(
+                widget, [this, widget] { m_action(widget); }, Qt::QueuedConnection);
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void(T*)> m_action;
+};
+
+// The main window on a free loopback port with its own settings file; every
+// message box is recorded and answered.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        m_window = std::make_unique<CKomaSlateServerDlg>(0, m_dir.filePath("settings.ini"));
+        m_window->show();
+    }
+
+    CKomaSlateServerDlg& Window() { return *m_window; }
+    quint16 Port() const { return m_window->Link().Port(); }
+
+    CControlStates States() const {
+        return {m_window->FileList()->isEnabled(), m_window->DownloadButton()->isEnabled(),
+                m_window->UploadButton()->isEnabled(), m_window->DeleteButton()->isEnabled(),
+                m_window->DisconnectButton()->isEnabled()};
+    }
+
+    QString Instructions() const {
+        return Message(IDS_CONNECT_INSTRUCTIONS, {GetLocalAddress(), int(Port())});
+    }
+
+    // Connects an app that answers with `answer` and waits until the window
+    // has run every transaction it starts for it.
+    using Answer = std::function<QByteArray(CScriptedApp&, const QByteArray&)>;
+    std::unique_ptr<CScriptedApp> Connect(Answer answer) {
+        auto app = std::make_unique<CScriptedApp>(Port());
+        app->answer = std::move(answer);
+        const quint64 serialBefore = m_window->Link().ConnectionSerial();
+        CScriptedApp* pApp = app.get();
+        EXPECT_TRUE(WaitUntil([&] {
+            return pApp->WasConnected() && QApplication::activeModalWidget() == nullptr &&
+                   (m_window->Link().ConnectionSerial() != serialBefore || pApp->IsClosed()) &&
+                   !pApp->requests.isEmpty();
+        }));
+        return app;
+    }
+    std::unique_ptr<CScriptedApp> Connect(const CAppScript& script) {
+        return Connect(
+            [script](CScriptedApp&, const QByteArray& request) { return script.Answer(request); });
+    }
+
+    QStringList Names() const {
+        QStringList names;
+        for (int row = 0; row < m_window->FileList()->rowCount(); ++row)
+            names.append(m_window->FileList()->item(row, 0)->text());
+        return names;
+    }
+    QStringList Column(int column) const {
+        QStringList texts;
+        for (int row = 0; row < m_window->FileList()->rowCount(); ++row)
+            texts.append(m_window->FileList()->item(row, column)->text());
+        return texts;
+    }
+
+    QTemporaryDir m_dir;
+    CMessageBoxAnswerer m_boxes;
+    std::unique_ptr<CKomaSlateServerDlg> m_window;
+};

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// The values of the file-transfer exchanges: the download reply, the answer
+// to IsOverwrite and the SetFile request line.
+
+// The value of a GetFile "ok" reply: 32 characters of digest text, one
+// separator byte that is not examined, then the document in hexadecimal.
+class CDownloadReply {
+public:
+    static CDownloadReply Parse(const QByteArray& value);
+
+    // The first 32 bytes of the value (fewer when it is shorter).
+    const QByteArray& Digest() const { return m_digest; }
+    // The decoded bytes from offset 33 on; empty when their hexadecimal
+    // text has an odd length.
+    const QByteArray& Document() const { return m_document; }
+    // True when the digest text equals the MD5 of the document, compared as
+    // bytes (an upper-case digest never matches).
+    bool IsVerified() const;
+
+private:
+    QByteArray m_digest;
+    QByteArray m_document;
+};
+
+// The app's answer to IsOverwrite: whether a document of that name exists,
+// the name to use and a name under which nothing exists.
+struct COverwriteAnswer {
+    bool m_bExists = false;
+    QString m_strName;
+    QString m_strAltName;
+
+    // Decodes the value from UTF-8 and splits it at carriage returns;
+    // nothing when it holds fewer than three fields. Field 0 read as a
+    // decimal number greater than 0 means the name exists.
+    static std::optional<COverwriteAnswer> Parse(const QByteArray& value);
+};
+
+// "SetFile:" + name + CR + MD5 digest text + CR + the document in lower-case
+// hexadecimal + LF, built in one buffer reserved from the document's size.
+QByteArray MakeSetFileLine(const QByteArray& utf8Name, const QByteArray& document);
+
+// A name can travel in a request line when it holds no line feed, carriage
+// return or NUL: the first would end the line, the others cut the fields
+// or the name on the app's side.
+bool IsSendableName(const QByteArray& utf8Name);
