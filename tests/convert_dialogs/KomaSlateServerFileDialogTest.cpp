@@ -4,6 +4,8 @@
 #include "base/IniFile.h"
 #include "convert/SerializerList.h"
 #include "support/TestSupport.h"
+#include "support/WidgetTestSupport.h"
+#include "ui/Translations.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -69,44 +71,13 @@ void TypeName(QWidget* dialog, const QString& name) {
     edit->setText(name);
 }
 
-// Answers each message box shown while it lives with the next of `answers`
-// (No when they are used up) and records its caption, text and buttons.
-class CMessageBoxAnswerer : public QObject {
-public:
-    explicit CMessageBoxAnswerer(QList<QMessageBox::StandardButton> answers = {})
-        : m_answers(std::move(answers)) {
-        qApp->installEventFilter(this);
-    }
-    ~CMessageBoxAnswerer() override { qApp->removeEventFilter(this); }
-
-    QStringList seen; // caption | text | buttons
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (auto* box = qobject_cast<QMessageBox*>(watched); box && event->type() == QEvent::Show)
-            QMetaObject::invokeMethod(
-                box, [this, box] { Answer(box); }, Qt::QueuedConnection);
-        return false;
-    }
-
-private:
-    void Answer(QMessageBox* box) {
-        QStringList buttons;
-        for (QAbstractButton* button : box->buttons())
-            buttons.append(button->text());
-        buttons.sort();
-        seen.append(box->windowTitle() + u'|' + box->text() + u'|' + buttons.join(u','));
-        box->button(m_answers.isEmpty() ? QMessageBox::No : m_answers.takeFirst())->click();
-    }
-
-    QList<QMessageBox::StandardButton> m_answers;
-};
-
 } // namespace
 
 class FileDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The dialog's own texts as a Japanese desktop shows them.
+        ASSERT_TRUE(InstallJapaneseQtTranslations(*qApp));
         ASSERT_TRUE(m_dir.isValid());
         ASSERT_TRUE(QDir(m_dir.path()).mkpath(u"out"_s));
         CSerializerList list;
@@ -257,12 +228,13 @@ TEST_F(FileDialogTest, CancelKeepsEverySetting) {
 
 TEST_F(FileDialogTest, ForcedExtensionAsksBeforeReplacingAnotherFile) {
     ASSERT_TRUE(WriteFileBytes(Out(u"art.png"_s), "old"));
-    CMessageBoxAnswerer answerer({QMessageBox::No, QMessageBox::Yes});
+    CMessageBoxAnswerer answerer;
+    answerer.questionAnswers = {QMessageBox::No, QMessageBox::Yes};
     {
         // new.png is free: nobody asks.
         auto dialog = Dialog(u"new"_s);
         ASSERT_EQ(Save(*dialog, 0, false, Out(u"new.kom"_s)), QDialog::Accepted);
-        EXPECT_TRUE(answerer.seen.isEmpty());
+        EXPECT_TRUE(answerer.texts.isEmpty());
     }
     auto dialog = Dialog(u"art"_s);
     bool openAfterNo = false;
@@ -277,9 +249,10 @@ TEST_F(FileDialogTest, ForcedExtensionAsksBeforeReplacingAnotherFile) {
     });
     EXPECT_TRUE(openAfterNo);
     EXPECT_EQ(extensionAfterNo, u".kom"_s) << "No wrote nothing: the setting of new.kom stays";
-    const QString question =
-        u"KomaSlate Utility|art.png は既に存在します。\n置き換えますか?|いいえ(&N),はい(&Y)"_s;
-    EXPECT_EQ(answerer.seen, (QStringList{question, question}));
+    const QString question = u"art.png は既に存在します。\n置き換えますか?"_s;
+    EXPECT_EQ(answerer.texts, (QStringList{question, question}));
+    EXPECT_EQ(answerer.captions, (QStringList{u"KomaSlate Utility"_s, u"KomaSlate Utility"_s}));
+    EXPECT_EQ(answerer.buttons.value(0), u"いいえ(&N),はい(&Y)"_s);
     ASSERT_EQ(result, QDialog::Accepted);
     EXPECT_EQ(dialog->GetPathName(), Out(u"art.png"_s));
 }

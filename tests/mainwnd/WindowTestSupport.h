@@ -1,6 +1,7 @@
 #pragma once
 
 #include "support/TestSupport.h"
+#include "support/WidgetTestSupport.h"
 
 #include "base/MessageFormat.h"
 #include "base/StringTable.h"
@@ -77,33 +78,6 @@ struct CAppScript {
 // The reply to GetFile that carries `document` with its digest.
 QByteArray FileReply(const QByteArray& document);
 
-// Shows every message of the program in a real message box, records its
-// caption and text and presses its OK button from the event loop.
-class CMessageBoxAnswerer : public QObject {
-public:
-    CMessageBoxAnswerer();
-    ~CMessageBoxAnswerer() override;
-
-    QStringList texts;
-    QStringList captions;
-    // Whether every box offered exactly one button, OK, and showed its text
-    // as plain text.
-    bool onlyOkButtons = true;
-    bool onlyPlainText = true;
-    // Answers to the Yes/No questions, in the order they are asked; No once
-    // they run out. Questions do not count against onlyOkButtons.
-    QList<QMessageBox::StandardButton> questionAnswers;
-    // Runs when a box is shown, before it is answered.
-    std::function<void()> onShown;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    CMessageBoxSink m_sink;
-    IMessageSink* m_pPrevious;
-};
-
 // The transaction window that is running, or null.
 CWaitDlg* ActiveWaitDlg();
 // Presses Escape in `widget`.
@@ -139,26 +113,6 @@ inline std::ostream& operator<<(std::ostream& out, const CControlStates& s) {
 inline constexpr CControlStates kAllDisabled{false, false, false, false, false};
 inline constexpr CControlStates kConnected{true, false, true, false, true};
 inline constexpr CControlStates kConnectedSelected{true, true, true, true, true};
-
-// Runs `action` on every widget of type T that is shown, from the event loop.
-template <typename T> class COnShow : public QObject {
-public:
-    explicit COnShow(std::function<void(T*)> action) : m_action(std::move(action)) {
-        qApp->installEventFilter(this);
-    }
-    ~COnShow() override { qApp->removeEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (auto* widget = qobject_cast<T*>(watched); widget && event->type() == QEvent::Show)
-            QMetaObject::invokeMethod(
-                widget, [this, widget] { m_action(widget); }, Qt::QueuedConnection);
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void(T*)> m_action;
-};
 
 // The main window on a free loopback port with its own settings file; every
 // message box is recorded and answered.

@@ -1,3 +1,4 @@
+// The main of test programs that need a Qt event loop but no widgets.
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>

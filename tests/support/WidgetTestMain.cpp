@@ -1,5 +1,7 @@
+// The main of test programs that show windows: offscreen, with the fonts the
+// program's layouts are designed for, and with Qt's file dialog keeping its
+// state out of the user's configuration folder.
 #include "ui/DialogUnits.h"
-#include "ui/Translations.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -8,12 +10,9 @@
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Qt's file dialog keeps its own state in the user's configuration
-    // folder; test mode keeps the tests out of it.
     QStandardPaths::setTestModeEnabled(true);
     QApplication application(argc, argv);
     InstallDialogFontSubstitutes();
-    InstallJapaneseQtTranslations(application);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
