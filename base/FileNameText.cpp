@@ -1,5 +1,7 @@
 #include "base/FileNameText.h"
 
+#include <algorithm>
+
 QString NormalizeFileName(const QString& name) {
     return name.normalized(QString::NormalizationForm_C);
 }
@@ -26,4 +28,29 @@ QString MakeSafeFileName(const QString& name) {
     if (safe.startsWith(u'.'))
         safe[0] = u'_';
     return safe;
+}
+
+namespace {
+
+// Where the extension of the path's last component starts, or -1.
+qsizetype ExtensionStart(const QString& path) {
+    const qsizetype nameStart = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\')) + 1;
+    const qsizetype dot = path.lastIndexOf(u'.');
+    return dot >= nameStart ? dot : -1;
+}
+
+} // namespace
+
+QString ExtensionOf(const QString& path) {
+    const qsizetype dot = ExtensionStart(path);
+    return dot < 0 ? QString() : path.mid(dot);
+}
+
+QString RemoveExtension(const QString& path) {
+    const qsizetype dot = ExtensionStart(path);
+    return dot < 0 ? path : path.left(dot);
+}
+
+QString ReplaceExtension(const QString& path, const QString& extension) {
+    return RemoveExtension(path) + extension;
 }

@@ -15,3 +15,13 @@ QString NormalizeFileName(const QString& name);
 // '_', and an empty name becomes "_". Only the offered name changes; the
 // requests to the app keep carrying the name exactly as the app listed it.
 QString MakeSafeFileName(const QString& name);
+
+// The extension of the path's last component, from its last '.', dot
+// included; empty when that component has none. Both '/' and '\\' end
+// folder names.
+QString ExtensionOf(const QString& path);
+// The path without that extension.
+QString RemoveExtension(const QString& path);
+// The path with that extension replaced by `extension`, or with `extension`
+// appended when there is none.
+QString ReplaceExtension(const QString& path, const QString& extension);

@@ -1,5 +1,6 @@
 #include "base/IniFile.h"
 
+#include "base/FileNameText.h"
 #include "base/MessageSink.h"
 
 #include <QCoreApplication>
@@ -12,15 +13,6 @@ namespace {
 
 QString SectionOrGeneral(const QString& section) {
     return section.isEmpty() ? QStringLiteral("General") : section;
-}
-
-// `path` with the extension of its last component replaced by `extension`;
-// a name without one gets it appended.
-QString ReplaceExtension(const QString& path, const QString& extension) {
-    const qsizetype dot = path.lastIndexOf(u'.');
-    if (dot > path.lastIndexOf(u'/'))
-        return path.left(dot) + extension;
-    return path + extension;
 }
 
 void CreateUnicodeFile(const QString& path) {

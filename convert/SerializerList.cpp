@@ -1,6 +1,7 @@
 #include "convert/SerializerList.h"
 
 #include "base/FileException.h"
+#include "base/FileNameText.h"
 #include "base/MessageSink.h"
 #include "base/StringTable.h"
 #include "convert/KomSerializer.h"
@@ -18,14 +19,6 @@ namespace {
 
 bool Matches(const CSerializer& serializer, int mask) {
     return (serializer.GetCapabilities() & mask) != 0;
-}
-
-// The extension of the path's file name from its last dot, dot included;
-// empty when the name has no dot.
-QString ExtensionOf(const QString& path) {
-    const qsizetype nameStart = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\')) + 1;
-    const qsizetype dot = path.lastIndexOf(u'.');
-    return dot >= nameStart ? path.mid(dot) : QString();
 }
 
 // Gives `target`'s current palette the contents of `source`'s: everything when

@@ -1,5 +1,6 @@
 #include "link/UploadRules.h"
 
+#include "base/FileNameText.h"
 #include "base/MessageFormat.h"
 #include "base/StringTable.h"
 #include "model/KSData.h"
@@ -33,9 +34,7 @@ QString WithHint(int messageId, int hintId) {
 } // namespace
 
 QString UploadNameOf(const QString& path) {
-    const QString fileName = QFileInfo(path).fileName();
-    const qsizetype dot = fileName.lastIndexOf(u'.');
-    return dot < 0 ? fileName : fileName.left(dot);
+    return RemoveExtension(QFileInfo(path).fileName());
 }
 
 QString CheckUploadName(const QString& name, int protocolVersion) {

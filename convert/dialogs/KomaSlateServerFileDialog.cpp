@@ -24,29 +24,6 @@ const QString kExtensionKey = QStringLiteral("ExportExt");
 const QString kLayerTileKey = QStringLiteral("ExportLayerTile");
 const QString kDefaultExtension = QStringLiteral(".png");
 
-// Where the extension of the last component of `path` starts (its last
-// '.'), or -1 when that component has none.
-qsizetype ExtensionStart(const QString& path) {
-    const qsizetype dot = path.lastIndexOf(u'.');
-    return dot > path.lastIndexOf(u'/') ? dot : -1;
-}
-
-// The extension of the last component of `path`, dot included; empty when
-// it has none.
-QString ExtensionOf(const QString& path) {
-    const qsizetype dot = ExtensionStart(path);
-    return dot < 0 ? QString() : path.mid(dot);
-}
-
-QString RemoveExtension(const QString& path) {
-    const qsizetype dot = ExtensionStart(path);
-    return dot < 0 ? path : path.left(dot);
-}
-
-QString ReplaceExtension(const QString& path, const QString& extension) {
-    return RemoveExtension(path) + extension;
-}
-
 } // namespace
 
 bool NeedsReplaceQuestion(const QString& confirmedPath, const QString& finalPath) {
