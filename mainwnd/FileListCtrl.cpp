@@ -13,6 +13,7 @@ namespace {
 
 constexpr int kRawNameRole = Qt::UserRole;
 constexpr int kPictureRole = Qt::UserRole + 1;
+constexpr int kSizeRole = Qt::UserRole + 2;
 
 // A cell whose order is CompareRows over its text, so that the table's own
 // stable sort orders rows the way the list always has.
@@ -140,10 +141,12 @@ void CFileListCtrl::PrepareColumns() {
 }
 
 void CFileListCtrl::AddFileRow(const QByteArray& rawName, const QString& sizeText,
-                               const QString& dateText, const QImage* thumbnail) {
+                               const QString& dateText, const QImage* thumbnail,
+                               qint64 nSizeBytes) {
     const QString name = QString::fromUtf8(rawName);
     auto* nameItem = new CFileListItem(name);
     nameItem->setData(kRawNameRole, rawName);
+    nameItem->setData(kSizeRole, nSizeBytes);
     if (thumbnail && !thumbnail->isNull()) {
         const QImage picture = MakeListPicture(*thumbnail);
         nameItem->setData(kPictureRole, picture);
@@ -166,6 +169,11 @@ void CFileListCtrl::AddFileRow(const QByteArray& rawName, const QString& sizeTex
 QByteArray CFileListCtrl::RowRawName(int row) const {
     const QTableWidgetItem* cell = item(row, COLUMN_NAME);
     return cell ? cell->data(kRawNameRole).toByteArray() : QByteArray();
+}
+
+qint64 CFileListCtrl::RowSize(int row) const {
+    const QTableWidgetItem* cell = item(row, COLUMN_NAME);
+    return cell ? cell->data(kSizeRole).toLongLong() : -1;
 }
 
 QImage CFileListCtrl::RowPicture(int row) const {

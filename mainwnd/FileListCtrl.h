@@ -60,11 +60,14 @@ public:
     // Appends one row. `rawName` is the name exactly as the app sent it
     // (UTF-8); the row shows its decoded text and keeps the bytes for later
     // requests. `thumbnail` may be null; the list keeps its own copy.
+    // `nSizeBytes` is the size the app gave (-1: none).
     void AddFileRow(const QByteArray& rawName, const QString& sizeText, const QString& dateText,
-                    const QImage* thumbnail);
+                    const QImage* thumbnail, qint64 nSizeBytes = -1);
 
     // The app's name of `row`, byte for byte.
     QByteArray RowRawName(int row) const;
+    // The size in bytes the app gave for `row`; -1 when it gave none.
+    qint64 RowSize(int row) const;
     // The picture of `row`, or a null image when the row has none.
     QImage RowPicture(int row) const;
     // The selected rows, top to bottom.

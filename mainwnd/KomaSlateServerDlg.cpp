@@ -10,9 +10,8 @@
 #include "link/LocalAddress.h"
 #include "link/TransferPackets.h"
 #include "link/UploadRules.h"
-#include "link/dialogs/DeleteFileDlg.h"
-#include "link/dialogs/GetProtVerDlg.h"
-#include "link/dialogs/SetFileDlg.h"
+#include "link/dialogs/CommandDlgs.h"
+#include "link/dialogs/OverwriteDlg.h"
 #include "mainwnd/AboutDlg.h"
 #include "mainwnd/FileListCtrl.h"
 #include "mainwnd/StatusLog.h"
@@ -141,13 +140,13 @@ void CKomaSlateServerDlg::AcceptConnection(quint64 nSerial) {
     AppendLog(FormatStringResource(IDS_CONNECTION_ACCEPTED));
     UpdateControls();
 
-    CGetProtVerDlg versionDlg(m_link, this);
+    CGetProtVerDlg versionDlg(this, m_link);
     const int result = versionDlg.exec();
     if (result == CWaitDlg::kSucceeded) {
         // A connection that went while the window ended has been handled by
         // its close; one that took its place runs its own check.
         if (m_link.ConnectionSerial() == nSerial) {
-            m_nProtocolVersion = versionDlg.ProtocolVersion();
+            m_nProtocolVersion = versionDlg.Transaction().ProtocolVersion();
             RefreshFileList();
         }
         return;
@@ -185,18 +184,19 @@ void CKomaSlateServerDlg::OnSocketError(quint64, int, const QString& strErrorTex
 
 void CKomaSlateServerDlg::RefreshFileList() {
     m_pFileList->DeleteAllRows();
-    CGetFileListDlg listDlg(m_link, *this, this);
+    CGetFileListDlg listDlg(this, m_link, *this);
     listDlg.exec();
 }
 
 void CKomaSlateServerDlg::AddFileRow(const QByteArray& rawName, const QString& sizeText,
-                                     const QString& dateText, const CDibSection* thumbnail) {
+                                     const QString& dateText, const CDibSection* thumbnail,
+                                     qint64 nSizeBytes) {
     if (!thumbnail) {
-        m_pFileList->AddFileRow(rawName, sizeText, dateText, nullptr);
+        m_pFileList->AddFileRow(rawName, sizeText, dateText, nullptr, nSizeBytes);
         return;
     }
     const QImage image = ImageFromDib(*thumbnail);
-    m_pFileList->AddFileRow(rawName, sizeText, dateText, &image);
+    m_pFileList->AddFileRow(rawName, sizeText, dateText, &image, nSizeBytes);
 }
 
 bool CKomaSlateServerDlg::StillConnected(quint64 nSerial) const {
@@ -207,10 +207,11 @@ void CKomaSlateServerDlg::OnDownload() {
     const quint64 serial = m_link.ConnectionSerial();
     // The rows are taken now: a download changes nothing in the list, and a
     // lost connection, which empties it, ends the loop.
-    for (const int row : m_pFileList->SelectedRows()) {
-        if (!StillConnected(serial))
-            break;
-        CGetFileDlg download(m_link, *this, m_pFileList->RowRawName(row), this);
+    const QList<int> rows = m_pFileList->SelectedRows();
+    for (qsizetype i = 0; i < rows.size() && StillConnected(serial); ++i) {
+        CGetFileDlg download(this, m_link, *this, m_pFileList->RowRawName(rows[i]),
+                             m_pFileList->RowSize(rows[i]));
+        download.SetPosition(int(i + 1), int(rows.size()));
         if (download.exec() != CWaitDlg::kSucceeded)
             break;
     }
@@ -227,6 +228,19 @@ bool CKomaSlateServerDlg::SaveDownloadedDocument(const CKSData& document,
         return false;
     CWaitCursor waitCursor;
     return ExportDocument(m_serializerList, document, dialog.GetPathName(), dialog.m_bTileLayers);
+}
+
+IOverwriteChooser::Choice CKomaSlateServerDlg::ChooseOverwrite(const QString& name,
+                                                               const QString& altName) {
+    COverwriteDlg question(name, altName, this);
+    switch (question.exec()) {
+    case COverwriteDlg::IDYES:
+        return OVERWRITE;
+    case COverwriteDlg::IDC_SAVE_AS_ALT:
+        return SAVE_AS_ALT;
+    default:
+        return CANCEL;
+    }
 }
 
 void CKomaSlateServerDlg::OnUpload() {
@@ -284,7 +298,7 @@ bool CKomaSlateServerDlg::UploadFile(const QString& path) {
             return false;
         }
     }
-    CSetFileDlg upload(m_link, document, name, this);
+    CSetFileDlg upload(this, m_link, *this, document, name);
     return upload.exec() == CWaitDlg::kSucceeded;
 }
 
@@ -306,7 +320,7 @@ void CKomaSlateServerDlg::OnDelete() {
                                                       QItemSelectionModel::Rows);
             continue;
         }
-        CDeleteFileDlg remove(m_link, rawName, this);
+        CDeleteFileDlg remove(this, m_link, rawName);
         if (remove.exec() != CWaitDlg::kSucceeded)
             break;
         m_pFileList->removeRow(row);

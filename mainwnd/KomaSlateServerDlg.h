@@ -2,8 +2,9 @@
 
 #include "convert/SerializerList.h"
 #include "link/DeviceLink.h"
-#include "link/dialogs/GetFileDlg.h"
-#include "link/dialogs/GetFileListDlg.h"
+#include "link/GetFileListTransaction.h"
+#include "link/GetFileTransaction.h"
+#include "link/SetFileTransaction.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -23,7 +24,10 @@ class QPushButton;
 // States: not listening (the port could not be opened), waiting (listening,
 // list and buttons disabled), checking and loading (connected, a transaction
 // window runs modally), idle (connected, commands usable).
-class CKomaSlateServerDlg : public QDialog, public IFileRowTarget, public IDownloadTarget {
+class CKomaSlateServerDlg : public QDialog,
+                            public IFileRowTarget,
+                            public IDownloadTarget,
+                            public IOverwriteChooser {
     Q_OBJECT
 public:
     // The port the app connects to.
@@ -50,7 +54,7 @@ public:
     void RefreshFileList();
     // IFileRowTarget
     void AddFileRow(const QByteArray& rawName, const QString& sizeText, const QString& dateText,
-                    const CDibSection* thumbnail) override;
+                    const CDibSection* thumbnail, qint64 nSizeBytes) override;
     // Opens the about box.
     void ShowAboutBox();
 
@@ -73,6 +77,8 @@ public:
     void OnDelete();
     // IDownloadTarget: asks for the file in the export dialog and writes it.
     bool SaveDownloadedDocument(const CKSData& document, const QString& defaultName) override;
+    // IOverwriteChooser: asks in the overwrite dialog.
+    Choice ChooseOverwrite(const QString& name, const QString& altName) override;
 
     CDeviceLink& Link() { return m_link; }
     const QString& SettingsPath() const { return m_strSettingsPath; }

@@ -1,13 +1,19 @@
 #include "link/dialogs/WaitDlg.h"
 
-#include "link/DeviceLink.h"
 #include "link/dialogs/AnimateCtrl.h"
 #include "ui/DialogUnits.h"
 
 #include <QLabel>
 #include <QMetaObject>
+#include <QProgressBar>
 
 namespace {
+
+// The window as designed, and with the bar of a transaction of known size
+// below the counters.
+constexpr int kWidth = 254;
+constexpr int kHeight = 110;
+constexpr int kHeightWithBar = 122;
 
 QString StripCrLf(QString text) {
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -15,14 +21,14 @@ QString StripCrLf(QString text) {
 
 } // namespace
 
-CWaitDlg::CWaitDlg(CDeviceLink& link, QWidget* parent)
+CWaitDlg::CWaitDlg(CTransaction& transaction, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      m_link(link) {
+      m_transaction(transaction) {
     setWindowTitle(QStringLiteral(u"処理中..."));
     setFont(DialogFont());
     const CDialogUnits units(font());
-    setFixedSize(units.ToPixels(254, 110));
+    setFixedSize(units.ToPixels(kWidth, kHeight));
 
     auto* sentLabel = new QLabel(QStringLiteral(u"送信データ: "), this);
     sentLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
@@ -44,63 +50,72 @@ CWaitDlg::CWaitDlg(CDeviceLink& link, QWidget* parent)
 
     m_pAnimate = new CAnimateCtrl(this);
     units.Place(m_pAnimate, 7, 38, 240, 41);
+
+    m_pProgress = new QProgressBar(this);
+    m_pProgress->setRange(0, 100);
+    m_pProgress->setFormat(QStringLiteral("%p%"));
+    units.Place(m_pProgress, 23, 107, 208, 9);
+    m_pProgress->hide();
 }
 
-CWaitDlg::~CWaitDlg() {
-    m_link.DetachTransaction(this);
-}
+CWaitDlg::~CWaitDlg() = default;
 
 int CWaitDlg::exec() {
-    m_nSentBytes = m_nReceivedBytes = 0;
-    m_bEnded = false;
-    m_pMessage->setText(StripCrLf(GetWaitMessage()));
+    UpdateMessage();
     m_pSentCount->setText(QStringLiteral("0"));
     m_pReceivedCount->setText(QStringLiteral("0"));
+    UpdateProgressBar();
 
-    // Without a connection the link reports OnClosed from a queued call, so
-    // that the loop below sees it. Otherwise the first request goes out once
-    // the loop runs: an end before the loop starts would be lost.
-    if (m_link.AttachTransaction(this))
-        QMetaObject::invokeMethod(this, &CWaitDlg::Start, Qt::QueuedConnection);
+    // Without a connection the transaction ends from a queued call, so that
+    // the loop below sees it. Otherwise the first request goes out once the
+    // loop runs: an end before the loop starts would be lost.
+    if (m_transaction.Attach(this))
+        QMetaObject::invokeMethod(
+            this, [this] { m_transaction.Start(); }, Qt::QueuedConnection);
     const int result = QDialog::exec();
-    m_link.DetachTransaction(this);
+    // A transaction that outlives the window ends here at the latest.
+    m_transaction.Cancel();
+    m_transaction.SetObserver(nullptr);
     return result == kSucceeded ? kSucceeded : kFailed;
 }
 
-void CWaitDlg::Start() {
-    if (!m_bEnded)
-        StartRequest();
-}
-
-void CWaitDlg::done(int result) {
-    if (m_bEnded)
-        return;
-    m_bEnded = true;
-    // Replies owed to this window are dropped from now on, so that a late
-    // one cannot pass for the answer to the next window's request.
-    m_link.DetachTransaction(this);
-    QDialog::done(result);
-}
-
 void CWaitDlg::reject() {
-    done(kFailed);
+    m_transaction.Cancel();
 }
 
-void CWaitDlg::SendRequest(const QByteArray& line) {
-    if (!m_bEnded && !m_link.SendToDevice(line))
-        done(kFailed);
+void CWaitDlg::SetPosition(int nIndex, int nCount) {
+    m_strPosition = nCount > 1 ? QStringLiteral("(%1 / %2)").arg(nIndex).arg(nCount) : QString();
+    UpdateMessage();
 }
 
-void CWaitDlg::OnReceived(qint64 nBytes) {
-    m_nReceivedBytes += nBytes;
-    m_pReceivedCount->setText(QString::number(m_nReceivedBytes));
+void CWaitDlg::UpdateMessage() {
+    QString text = StripCrLf(m_transaction.GetWaitMessage());
+    if (!m_strPosition.isEmpty())
+        text = text.trimmed() + u'\n' + m_strPosition;
+    m_pMessage->setText(text);
 }
 
-void CWaitDlg::OnSent(qint64 nBytes) {
-    m_nSentBytes += nBytes;
-    m_pSentCount->setText(QString::number(m_nSentBytes));
+void CWaitDlg::OnProgress(qint64 nSent, qint64 nReceived) {
+    m_pSentCount->setText(QString::number(nSent));
+    m_pReceivedCount->setText(QString::number(nReceived));
+    UpdateProgressBar();
 }
 
-void CWaitDlg::OnClosed() {
-    done(kFailed);
+void CWaitDlg::UpdateProgressBar() {
+    const qint64 toSend = m_transaction.ExpectedSendBytes();
+    const qint64 toReceive = m_transaction.ExpectedReceiveBytes();
+    const qint64 total = toSend + toReceive;
+    if (total <= 0)
+        return; // the animation alone
+    if (m_pProgress->isHidden()) {
+        setFixedSize(CDialogUnits(font()).ToPixels(kWidth, kHeightWithBar));
+        m_pProgress->show();
+    }
+    const qint64 done = std::min(m_transaction.SentBytes(), toSend) +
+                        std::min(m_transaction.ReceivedBytes(), toReceive);
+    m_pProgress->setValue(int(done * 100 / total));
+}
+
+void CWaitDlg::OnEnded(int nResult) {
+    QDialog::done(nResult);
 }

@@ -1,64 +1,77 @@
 #pragma once
 
-#include "link/ServerEvent.h"
+#include "link/Transaction.h"
 
 #include <QDialog>
 
-class CDeviceLink;
 class CAnimateCtrl;
 class QLabel;
+class QProgressBar;
 
-// The modal progress window every transaction runs in. While it runs it is
-// the link's running transaction: it sends the first request once its modal
-// loop runs, counts the bytes sent and received, and ends with 1 (success)
-// or 2 (failure: an error reply, a lost connection, Escape). A subclass
-// supplies the text, the first request and the reply handling.
-class CWaitDlg : public QDialog, public CServerEvent {
+// The modal progress window a transaction runs in: it shows the
+// transaction's text, an animation and the bytes sent and received, and
+// for a transaction that knows how many bytes it moves, a bar with the
+// percentage below the counters. The window ends when the transaction does;
+// Escape cancels the transaction.
+class CWaitDlg : public QDialog, private CTransaction::IObserver {
     Q_OBJECT
 public:
-    static constexpr int kSucceeded = 1;
-    static constexpr int kFailed = 2;
+    static constexpr int kSucceeded = CTransaction::kSucceeded;
+    static constexpr int kFailed = CTransaction::kFailed;
 
-    CWaitDlg(CDeviceLink& link, QWidget* parent);
+    // `transaction` must outlive the window.
+    CWaitDlg(CTransaction& transaction, QWidget* parent);
     ~CWaitDlg() override;
 
-    // Runs the window modally and returns 1 or 2. Without a connection it
-    // ends with 2 at once.
+    // Runs the transaction in the window, modally, and returns 1 or 2.
+    // Without a connection it ends with 2 at once.
     int exec() override;
-    // Ends the window; only the first end counts, later ones are ignored.
-    void done(int result) override;
-    // Escape: ends with 2; a reply still owed is dropped when it comes.
+    // Escape: cancels the transaction.
     void reject() override;
 
-    qint64 SentBytes() const { return m_nSentBytes; }
-    qint64 ReceivedBytes() const { return m_nReceivedBytes; }
-    bool HasEnded() const { return m_bEnded; }
+    // Shows which of `nCount` drawings this window works on (nIndex from 1);
+    // nothing is shown for a single drawing.
+    void SetPosition(int nIndex, int nCount);
+
+    CTransaction& GetTransaction() const { return m_transaction; }
+    qint64 SentBytes() const { return m_transaction.SentBytes(); }
+    qint64 ReceivedBytes() const { return m_transaction.ReceivedBytes(); }
+    bool HasEnded() const { return m_transaction.HasEnded(); }
     const CAnimateCtrl* Animation() const { return m_pAnimate; }
-
-    // CServerEvent
-    void OnReceived(qint64 nBytes) override;
-    void OnSent(qint64 nBytes) override;
-    void OnClosed() override;
-
-protected:
-    // The text shown above the animation.
-    virtual QString GetWaitMessage() const { return {}; }
-    // Sends the first request.
-    virtual void StartRequest() {}
-
-    // Sends one request line; ends the window with 2 when the connection
-    // the transaction runs on is gone.
-    void SendRequest(const QByteArray& line);
+    // The bar of a transaction of known size; hidden otherwise.
+    const QProgressBar* ProgressBar() const { return m_pProgress; }
 
 private:
-    void Start();
+    // CTransaction::IObserver
+    void OnProgress(qint64 nSent, qint64 nReceived) override;
+    void OnEnded(int nResult) override;
 
-    CDeviceLink& m_link;
-    qint64 m_nSentBytes = 0;
-    qint64 m_nReceivedBytes = 0;
-    bool m_bEnded = false;
+    void UpdateMessage();
+    void UpdateProgressBar();
+
+    CTransaction& m_transaction;
+    QString m_strPosition;
     QLabel* m_pMessage;
     QLabel* m_pSentCount;
     QLabel* m_pReceivedCount;
     CAnimateCtrl* m_pAnimate;
+    QProgressBar* m_pProgress;
+};
+
+// A progress window that owns its transaction, for the windows of the
+// commands: CGetFileDlg download(parent, link, target, name) runs like the
+// transaction it holds.
+template <typename T> class CTransactionDlg : public CWaitDlg {
+public:
+    template <typename... Args>
+    explicit CTransactionDlg(QWidget* parent, Args&&... args)
+        : CTransactionDlg(parent, std::make_unique<T>(std::forward<Args>(args)...)) {}
+
+    T& Transaction() const { return *m_pTransaction; }
+
+private:
+    CTransactionDlg(QWidget* parent, std::unique_ptr<T> transaction)
+        : CWaitDlg(*transaction, parent), m_pTransaction(std::move(transaction)) {}
+
+    std::unique_ptr<T> m_pTransaction;
 };

@@ -1,7 +1,6 @@
 #include "WindowTestSupport.h"
 
 #include "convert/DibSection.h"
-#include "link/dialogs/GetFileListDlg.h"
 #include "mainwnd/FileListCtrl.h"
 
 #include <QApplication>

@@ -5,8 +5,7 @@
 #include "link/LocalAddress.h"
 #include "link/SocketError.h"
 #include "link/dialogs/AnimateCtrl.h"
-#include "link/dialogs/GetFileListDlg.h"
-#include "link/dialogs/GetProtVerDlg.h"
+#include "link/dialogs/CommandDlgs.h"
 #include "mainwnd/AboutDlg.h"
 #include "mainwnd/FileListCtrl.h"
 #include "mainwnd/KomaSlateServerDlg.h"
@@ -148,7 +147,7 @@ TEST_F(MainWindowTest, ConnectionChecksVersionThenListsEveryDocumentWithItsThumb
         if (request == "GetProtVer:\n") {
             duringCheck = States();
             CWaitDlg* dlg = ActiveWaitDlg();
-            EXPECT_TRUE(qobject_cast<CGetProtVerDlg*>(dlg));
+            EXPECT_TRUE(RunsTransaction<CGetProtVerTransaction>(dlg));
             if (dlg) {
                 checkTitle = dlg->windowTitle();
                 checkText = LabelTexts(dlg).join(u'|');
@@ -157,7 +156,7 @@ TEST_F(MainWindowTest, ConnectionChecksVersionThenListsEveryDocumentWithItsThumb
         } else if (request == "GetFileList:\n") {
             duringList = States();
             CWaitDlg* dlg = ActiveWaitDlg();
-            EXPECT_TRUE(qobject_cast<CGetFileListDlg*>(dlg));
+            EXPECT_TRUE(RunsTransaction<CGetFileListTransaction>(dlg));
             if (dlg)
                 listText = LabelTexts(dlg).join(u'|');
         }
@@ -346,7 +345,7 @@ TEST_F(MainWindowTest, VersionsUpToFourAreAccepted) {
 
 TEST_F(MainWindowTest, PeerCloseDuringTheVersionCheckLogsDisconnectTwice) {
     auto app = Connect([&](CScriptedApp& self, const QByteArray&) -> QByteArray {
-        EXPECT_TRUE(qobject_cast<CGetProtVerDlg*>(ActiveWaitDlg()));
+        EXPECT_TRUE(RunsTransaction<CGetProtVerTransaction>(ActiveWaitDlg()));
         QMetaObject::invokeMethod(
             &Window(), [&self] { self.Close(); }, Qt::QueuedConnection);
         return {};
@@ -506,7 +505,7 @@ TEST_F(MainWindowTest, EscapeDuringTheVersionCheckDisconnects) {
 }
 
 TEST_F(MainWindowTest, TransactionWithoutConnectionEndsAtOnce) {
-    CGetProtVerDlg versionDlg(Window().Link(), &Window());
+    CGetProtVerDlg versionDlg(&Window(), Window().Link());
     EXPECT_EQ(versionDlg.exec(), CWaitDlg::kFailed);
     Window().RefreshFileList();
     EXPECT_EQ(Window().FileList()->rowCount(), 0);

@@ -6,6 +6,7 @@
 #include "base/MessageFormat.h"
 #include "base/StringTable.h"
 #include "link/LocalAddress.h"
+#include "link/dialogs/WaitDlg.h"
 #include "mainwnd/FileListCtrl.h"
 #include "mainwnd/KomaSlateServerDlg.h"
 #include "ui/MessageBoxSink.h"
@@ -28,8 +29,6 @@
 #include <functional>
 #include <memory>
 #include <ostream>
-
-class CWaitDlg;
 
 // A scripted app on the loopback address: it records every request line
 // and answers each at once with what `answer` returns (nothing for an empty
@@ -80,6 +79,10 @@ QByteArray FileReply(const QByteArray& document);
 
 // The transaction window that is running, or null.
 CWaitDlg* ActiveWaitDlg();
+// Whether `dlg` runs a transaction of type T.
+template <typename T> bool RunsTransaction(const CWaitDlg* dlg) {
+    return dlg && dynamic_cast<const T*>(&dlg->GetTransaction());
+}
 // Presses Escape in `widget`.
 void PressEscape(QWidget* widget);
 

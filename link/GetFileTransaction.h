@@ -1,11 +1,12 @@
 #pragma once
 
-#include "link/dialogs/WaitDlg.h"
+#include "link/Transaction.h"
 
 class CKSData;
 
 // Where a downloaded drawing goes once it is verified and read: the owner
-// asks the user for the file and writes it. True when the file was written.
+// asks the user for the file (or picks it) and writes it. True when the
+// file was written.
 class IDownloadTarget {
 public:
     virtual ~IDownloadTarget() = default;
@@ -15,25 +16,24 @@ public:
 // Downloads one drawing: sends "GetFile:" with the name exactly as the app
 // listed it, checks the reply's MD5 digest (message 111 on a mismatch),
 // reads the bytes as a device document and hands it to the target with the
-// name as the save dialog should offer it. Ends with 1 when the file was
+// name in Unicode normalisation form C. Ends with 1 when the file was
 // written, with 2 otherwise.
-class CGetFileDlg : public CWaitDlg {
-    Q_OBJECT
+class CGetFileTransaction : public CTransaction {
 public:
-    CGetFileDlg(CDeviceLink& link, IDownloadTarget& target, const QByteArray& rawName,
-                QWidget* parent);
+    // `nSizeBytes` is the size the list gave (-1: unknown); it tells how
+    // long the reply will be.
+    CGetFileTransaction(CDeviceLink& link, IDownloadTarget& target, const QByteArray& rawName,
+                        qint64 nSizeBytes = -1);
 
+    QString GetWaitMessage() const override;
+    qint64 ExpectedReceiveBytes() const override;
     void OnPacket(QByteArray name, QByteArray value) override;
 
-    // The name offered in the save dialog for an app's name: in Unicode
-    // normalisation form C (the dialog makes it safe as a file name).
-    static QString DefaultFileName(const QByteArray& rawName);
-
 protected:
-    QString GetWaitMessage() const override;
     void StartRequest() override;
 
 private:
     IDownloadTarget& m_target;
     QByteArray m_strFileName;
+    qint64 m_nSizeBytes;
 };

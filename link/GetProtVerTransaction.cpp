@@ -1,4 +1,4 @@
-#include "link/dialogs/GetProtVerDlg.h"
+#include "link/GetProtVerTransaction.h"
 
 #include "base/MessageFormat.h"
 #include "base/MessageSink.h"
@@ -7,29 +7,27 @@
 #include "link/ErrorReply.h"
 #include "link/Packet.h"
 
-CGetProtVerDlg::CGetProtVerDlg(CDeviceLink& link, QWidget* parent) : CWaitDlg(link, parent) {}
-
-QString CGetProtVerDlg::GetWaitMessage() const {
+QString CGetProtVerTransaction::GetWaitMessage() const {
     return FormatStringResource(IDS_WAIT_VERSION);
 }
 
-void CGetProtVerDlg::StartRequest() {
+void CGetProtVerTransaction::StartRequest() {
     SendRequest(MakeRequestLine("GetProtVer"));
 }
 
-void CGetProtVerDlg::OnPacket(QByteArray name, QByteArray value) {
+void CGetProtVerTransaction::OnPacket(QByteArray name, QByteArray value) {
     if (name != "ok") {
         ReportErrorReply(name, value);
-        done(kFailed);
+        End(kFailed);
         return;
     }
     // The number is clamped to the int range, so a huge one is refused as
     // too new rather than wrapping round into an accepted one.
     m_nProtocolVersion = ReadDecimalInt(value);
     if (m_nProtocolVersion <= kNewestVersion) {
-        done(kSucceeded);
+        End(kSucceeded);
         return;
     }
     ShowMessage(FormatStringResource(IDS_VERSION_TOO_NEW));
-    done(kFailed);
+    End(kFailed);
 }

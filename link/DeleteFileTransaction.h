@@ -1,19 +1,18 @@
 #pragma once
 
-#include "link/dialogs/WaitDlg.h"
+#include "link/Transaction.h"
 
 // Asks the app to delete one drawing, by the name exactly as the app listed
 // it. Ends with 1 when the app did, with 2 otherwise (an error reply is
 // reported: code 3 as a missing file).
-class CDeleteFileDlg : public CWaitDlg {
-    Q_OBJECT
+class CDeleteFileTransaction : public CTransaction {
 public:
-    CDeleteFileDlg(CDeviceLink& link, const QByteArray& rawName, QWidget* parent);
+    CDeleteFileTransaction(CDeviceLink& link, const QByteArray& rawName);
 
+    QString GetWaitMessage() const override;
     void OnPacket(QByteArray name, QByteArray value) override;
 
 protected:
-    QString GetWaitMessage() const override;
     void StartRequest() override;
 
 private:
