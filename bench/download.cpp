@@ -7,7 +7,8 @@
 //
 //   bench_download --benchmark_repetitions=5   the timings
 //   bench_download --peak-rss                  the memory of one download
-#include "link/dialogs/GetFileDlg.h"
+#include "link/GetFileTransaction.h"
+#include "link/dialogs/WaitDlg.h"
 #include "model/KSData.h"
 #include "support/KomFixtures.h"
 #include "support/LinkTestSupport.h"
@@ -68,16 +69,16 @@ public:
     int m_nLayers = 0;
 };
 
-// The download window, noting when it sends its request.
-class CTimedGetFileDlg : public CGetFileDlg {
+// The download, noting when it sends its request.
+class CTimedGetFile : public CGetFileTransaction {
 public:
-    using CGetFileDlg::CGetFileDlg;
+    using CGetFileTransaction::CGetFileTransaction;
     Clock::time_point m_start;
 
 protected:
     void StartRequest() override {
         m_start = Clock::now();
-        CGetFileDlg::StartRequest();
+        CGetFileTransaction::StartRequest();
     }
 };
 
@@ -96,11 +97,12 @@ struct CLoopback {
 // document did not reach the save step.
 double Download(CLoopback& loopback, int nLayers) {
     CStubTarget target;
-    CTimedGetFileDlg dialog(loopback.server.link, target, "bench", nullptr);
+    CTimedGetFile download(loopback.server.link, target, "bench");
+    CWaitDlg dialog(download, nullptr);
     dialog.exec();
     if (target.m_nLayers != nLayers)
         return -1;
-    return std::chrono::duration<double>(target.m_end - dialog.m_start).count();
+    return std::chrono::duration<double>(target.m_end - download.m_start).count();
 }
 
 struct CLargeData {
