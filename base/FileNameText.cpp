@@ -1,5 +1,8 @@
 #include "base/FileNameText.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <algorithm>
 
 QString NormalizeFileName(const QString& name) {
@@ -53,4 +56,12 @@ QString RemoveExtension(const QString& path) {
 
 QString ReplaceExtension(const QString& path, const QString& extension) {
     return RemoveExtension(path) + extension;
+}
+
+QString FreeFilePath(const QString& folder, const QString& baseName, const QString& extension) {
+    const QDir dir(folder);
+    QString path = dir.filePath(baseName + extension);
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.filePath(baseName + u'_' + QString::number(n) + extension);
+    return path;
 }

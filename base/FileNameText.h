@@ -25,3 +25,7 @@ QString RemoveExtension(const QString& path);
 // The path with that extension replaced by `extension`, or with `extension`
 // appended when there is none.
 QString ReplaceExtension(const QString& path, const QString& extension);
+
+// `folder`/`baseName``extension` when no file of that name exists, otherwise
+// the first of `baseName`_2, _3, ... under which none does.
+QString FreeFilePath(const QString& folder, const QString& baseName, const QString& extension);

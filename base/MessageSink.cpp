@@ -7,7 +7,9 @@ namespace {
 class CStderrSink : public IMessageSink {
 public:
     void ShowMessage(const QString& text) override {
-        const QByteArray bytes = text.toUtf8();
+        // Message texts break lines with CR LF; a terminal or a log wants LF.
+        const QByteArray bytes =
+            QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).toUtf8();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
         if (!text.endsWith(u'\n'))
             std::fputc('\n', stderr);

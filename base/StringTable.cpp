@@ -72,6 +72,16 @@ const QHash<int, QString>& Table() {
          QStringLiteral(u"%1!s!%nファイル名に改行などの送信できない文字が含まれています。")},
         {IDS_NAME_TOO_LONG_HINT, QStringLiteral(u"ファイル名を調節してください。")},
         {IDS_IMAGE_BUFFER_HINT, QStringLiteral(u"画像サイズまたはレイヤ数を減らしてください。")},
+        {IDS_TOOL_PROGRESS, QStringLiteral(u"%1!d!/%2!d! %3!s!: %4!d! bytes")},
+        {IDS_TOOL_SAVED, QStringLiteral(u"%1!d!/%2!d! %3!s! -> %4!s!")},
+        {IDS_TOOL_NOT_SAVED, QStringLiteral(u"%1!s!: not saved")},
+        {IDS_TOOL_NOT_UPLOADED, QStringLiteral(u"%1!s!: not uploaded")},
+        {IDS_TOOL_SKIPPED,
+         QStringLiteral(u"%1!s! already exists in the app; not uploaded (--overwrite replaces it, "
+                        u"--rename uploads it as %2!s!).")},
+        {IDS_TOOL_PULL_SUMMARY, QStringLiteral(u"%1!d! of %2!d! drawings saved.")},
+        {IDS_TOOL_SUPPORTED_TYPES, QStringLiteral(u"Supported extensions: %1!s!")},
+        {IDS_TOOL_UPLOADED, QStringLiteral(u"%1!s! -> %2!s!")},
     };
     return table;
 }

@@ -66,6 +66,15 @@ enum StringId : int {
     IDS_NAME_NOT_SENDABLE = 157,
     IDS_NAME_TOO_LONG_HINT = 158,
     IDS_IMAGE_BUFFER_HINT = 159,
+    // Texts of komaslate-tool.
+    IDS_TOOL_PROGRESS = 160,
+    IDS_TOOL_SAVED = 161,
+    IDS_TOOL_NOT_SAVED = 162,
+    IDS_TOOL_NOT_UPLOADED = 163,
+    IDS_TOOL_SKIPPED = 164,
+    IDS_TOOL_PULL_SUMMARY = 165,
+    IDS_TOOL_SUPPORTED_TYPES = 166,
+    IDS_TOOL_UPLOADED = 167,
 };
 
 // The text of a string-table entry; empty for an id the table does not hold.

@@ -60,7 +60,8 @@ QByteArray MakeReply(const QByteArray& document) {
 // Notes when the document reaches the save step and declines to save it.
 class CStubTarget : public IDownloadTarget {
 public:
-    bool SaveDownloadedDocument(const CKSData& document, const QString&) override {
+    bool SaveDownloadedDocument(const CKSData& document, const QByteArray&,
+                                const QString&) override {
         m_end = Clock::now();
         m_nLayers = document.GetLayerCount();
         return false;

@@ -63,7 +63,7 @@ void CGetFileTransaction::OnPacket(QByteArray name, QByteArray value) {
     // The drawing arrived whole: it is saved even when the app goes away
     // while the user picks the file (the transaction has then ended with 2
     // and this end is ignored, so the caller stops its loop).
-    const bool saved =
-        m_target.SaveDownloadedDocument(document, NormalizeFileName(Utf8ToWide(m_strFileName)));
+    const bool saved = m_target.SaveDownloadedDocument(
+        document, bytes, NormalizeFileName(Utf8ToWide(m_strFileName)));
     End(saved ? kSucceeded : kFailed);
 }

@@ -5,12 +5,13 @@
 class CKSData;
 
 // Where a downloaded drawing goes once it is verified and read: the owner
-// asks the user for the file (or picks it) and writes it. True when the
-// file was written.
+// asks the user for the file (or picks it) and writes it. `bytes` are the
+// document as received. True when the file was written.
 class IDownloadTarget {
 public:
     virtual ~IDownloadTarget() = default;
-    virtual bool SaveDownloadedDocument(const CKSData& document, const QString& defaultName) = 0;
+    virtual bool SaveDownloadedDocument(const CKSData& document, const QByteArray& bytes,
+                                        const QString& defaultName) = 0;
 };
 
 // Downloads one drawing: sends "GetFile:" with the name exactly as the app

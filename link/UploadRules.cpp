@@ -2,7 +2,11 @@
 
 #include "base/FileNameText.h"
 #include "base/MessageFormat.h"
+#include "base/MessageSink.h"
 #include "base/StringTable.h"
+#include "base/TextRoutines.h"
+#include "convert/SerializerList.h"
+#include "link/TransferPackets.h"
 #include "model/KSData.h"
 
 #include <QFileInfo>
@@ -55,4 +59,26 @@ QString CheckUploadLimits(const CKSData& document, int protocolVersion) {
     if (limits.nBufferBytes != 0 && bytes > limits.nBufferBytes)
         return WithHint(IDS_IMAGE_BUFFER_TOO_LARGE, IDS_IMAGE_BUFFER_HINT);
     return {};
+}
+
+std::optional<QString> PrepareUpload(const CSerializerList& serializers, const QString& path,
+                                     int protocolVersion, CKSData& document) {
+    const QString name = UploadNameOf(path);
+    if (const QString refusal = CheckUploadName(name, protocolVersion); !refusal.isEmpty()) {
+        ShowMessage(refusal);
+        return std::nullopt;
+    }
+    // Linux file names may hold line breaks and NUL, which cannot travel in
+    // a request line.
+    if (!IsSendableName(WideToUtf8(name))) {
+        ShowMessage(FormatStringResource(IDS_NAME_NOT_SENDABLE, {QFileInfo(path).fileName()}));
+        return std::nullopt;
+    }
+    if (!ImportDocument(serializers, document, path))
+        return std::nullopt;
+    if (const QString refusal = CheckUploadLimits(document, protocolVersion); !refusal.isEmpty()) {
+        ShowMessage(refusal);
+        return std::nullopt;
+    }
+    return name;
 }

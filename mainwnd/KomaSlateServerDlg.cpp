@@ -8,7 +8,6 @@
 #include "base/VersionInfo.h"
 #include "convert/dialogs/KomaSlateServerFileDialog.h"
 #include "link/LocalAddress.h"
-#include "link/TransferPackets.h"
 #include "link/UploadRules.h"
 #include "link/dialogs/CommandDlgs.h"
 #include "link/dialogs/OverwriteDlg.h"
@@ -24,7 +23,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -217,7 +215,7 @@ void CKomaSlateServerDlg::OnDownload() {
     }
 }
 
-bool CKomaSlateServerDlg::SaveDownloadedDocument(const CKSData& document,
+bool CKomaSlateServerDlg::SaveDownloadedDocument(const CKSData& document, const QByteArray&,
                                                  const QString& defaultName) {
     // The main window is the dialog's parent, so the dialog stays up for the
     // user to finish even when the progress window ends behind it.
@@ -274,31 +272,17 @@ void CKomaSlateServerDlg::UploadFiles(const QStringList& paths) {
 }
 
 bool CKomaSlateServerDlg::UploadFile(const QString& path) {
-    const QString name = UploadNameOf(path);
     CKSData document;
+    std::optional<QString> name;
     {
         // The wait cursor covers reading and checking the file; the
         // transaction window and its questions show the normal one.
         CWaitCursor waitCursor;
-        if (const QString refusal = CheckUploadName(name, m_nProtocolVersion); !refusal.isEmpty()) {
-            ShowMessage(refusal);
-            return false;
-        }
-        // Linux file names may hold line breaks and NUL, which cannot travel
-        // in a request line.
-        if (!IsSendableName(WideToUtf8(name))) {
-            ShowMessage(FormatStringResource(IDS_NAME_NOT_SENDABLE, {QFileInfo(path).fileName()}));
-            return false;
-        }
-        if (!ImportDocument(m_serializerList, document, path))
-            return false;
-        if (const QString refusal = CheckUploadLimits(document, m_nProtocolVersion);
-            !refusal.isEmpty()) {
-            ShowMessage(refusal);
-            return false;
-        }
+        name = PrepareUpload(m_serializerList, path, m_nProtocolVersion, document);
     }
-    CSetFileDlg upload(this, m_link, *this, document, name);
+    if (!name)
+        return false;
+    CSetFileDlg upload(this, m_link, *this, document, *name);
     return upload.exec() == CWaitDlg::kSucceeded;
 }
 

@@ -76,7 +76,8 @@ public:
     // the row and goes on with the next, a failed delete stops.
     void OnDelete();
     // IDownloadTarget: asks for the file in the export dialog and writes it.
-    bool SaveDownloadedDocument(const CKSData& document, const QString& defaultName) override;
+    bool SaveDownloadedDocument(const CKSData& document, const QByteArray& bytes,
+                                const QString& defaultName) override;
     // IOverwriteChooser: asks in the overwrite dialog.
     Choice ChooseOverwrite(const QString& name, const QString& altName) override;
 

@@ -1,31 +1,152 @@
 #!/usr/bin/env bash
-# Takes docs/window.png: starts the program from build/ under a virtual X
-# server, lets scripts/demo-app.py connect as the app, selects nothing and
-# captures the window. Needs Xvfb, xwininfo, xwd and ImageMagick's convert.
+# Takes the pictures in docs/: starts the program from build/ under a virtual
+# X server, lets scripts/demo-app.py connect as the app and works the window
+# with xdotool as a person would:
+#   docs/window.png            the main window listing the app's drawings
+#   docs/save-dialog.png       the save dialog of a download, with its check box
+#   docs/overwrite-dialog.png  the question when an uploaded name already exists
+#
+# Needs Xvfb, xwininfo, xwd, xdotool and ImageMagick's convert. These are
+# developer tools for this script only, not needed to build or to run the
+# tests; on Debian, as root:
+#   apt-get install -y xvfb x11-utils x11-apps xdotool imagemagick
+#
+# The program runs as a copy in a temporary folder, so that it keeps its
+# settings there (beside the program) and the settings of build/ stay as
+# they are; the save dialog opens in a temporary folder of sample PNGs.
+# There is no window manager: windows have no frames, and keyboard focus is
+# given to a window with xdotool before typing into it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 program=build/app/KomaSlateUtility
-[ -x "$program" ] || { echo "Build first: ./run.sh or cmake --build build" >&2; exit 1; }
-
-display=:$((90 + RANDOM % 9))
-Xvfb "$display" -screen 0 1024x900x24 -nolisten tcp &
-xvfb=$!
-trap 'kill $app $xvfb 2>/dev/null || true' EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
-
-"$program" &
-app=$!
-for _ in $(seq 100); do
-  id=$(xwininfo -root -tree 2>/dev/null | awk '/"KomaSlate Utility Version/ {print $1; exit}')
-  [ -n "${id:-}" ] && break
-  sleep 0.1
+tool=build/cli/komaslate-tool
+for file in "$program" "$tool"; do
+  [ -x "$file" ] || { echo "Build first: ./run.sh or cmake --build build ($file is missing)" >&2; exit 1; }
 done
-[ -n "${id:-}" ] || { echo "The window did not appear." >&2; exit 1; }
+for command in Xvfb xwininfo xwd xdotool convert python3; do
+  command -v "$command" >/dev/null || {
+    echo "$command is missing: apt-get install -y xvfb x11-utils x11-apps xdotool imagemagick" >&2
+    exit 1
+  }
+done
+port=3210
+if ! python3 - "$port" <<'EOF'
+import socket, sys
+with socket.socket() as s:
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    s.bind(("", int(sys.argv[1])))
+EOF
+then
+  echo "Port $port is in use (is the program already running?)." >&2
+  exit 1
+fi
 
-python3 scripts/demo-app.py 127.0.0.1 3210 &
-sleep 2 # the list and its thumbnails arrive
+work=$(mktemp -d)
+xvfb='' app='' demo=''
+cleanup() {
+  for pid in $demo $app $xvfb; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "$1" >&2
+  [ -s "$work/demo.log" ] && { echo "demo-app.py said:" >&2; cat "$work/demo.log" >&2; }
+  [ -s "$work/app.log" ] && { echo "The program said:" >&2; cat "$work/app.log" >&2; }
+  exit 1
+}
+
+# Polls until a shell condition holds: wait_for SECONDS DESCRIPTION COMMAND...
+wait_for() {
+  local seconds=$1 what=$2
+  shift 2
+  for _ in $(seq $((seconds * 10))); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  fail "Timed out waiting for $what."
+}
+
+# The id of the shown window whose title is exactly $1, waiting for it.
+window_named() {
+  local id=''
+  find_window() { id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1) && [ -n "$id" ]; }
+  wait_for 10 "the window \"$1\"" find_window "$1"
+  echo "$id"
+}
+
+# Writes window $1 to $2 as PNG once two captures 0.3 s apart are the same,
+# so that what the window fills in after it appears is in the picture.
+capture() {
+  local id=$1 out=$2 previous='' current=''
+  for _ in $(seq 30); do
+    xwd -silent -id "$id" >"$work/capture.xwd"
+    current=$(md5sum <"$work/capture.xwd")
+    [ "$current" = "$previous" ] && break
+    previous=$current
+    sleep 0.3
+  done
+  convert "xwd:$work/capture.xwd" "$out"
+  echo "$out written"
+}
+
+# The keys $2... typed into window $1, after giving it the keyboard focus.
+keys_to() {
+  local id=$1
+  shift
+  xdotool windowfocus --sync "$id"
+  xdotool key --delay 50 "$@"
+}
+
+# The drawings of demo-app.py, and PNG files of them for the dialogs.
+python3 scripts/demo-app.py --write-drawings "$work/ksd" >/dev/null
+mkdir -p "$work/drawings" "$work/app"
+for drawing in "$work"/ksd/*.ksd; do
+  name=$(basename "$drawing" .ksd)
+  "$tool" convert "$drawing" "$work/drawings/$name.png"
+done
+drawing_count=$(find "$work/ksd" -name '*.ksd' | wc -l)
+
+# The program's settings, in its own format (UTF-16 with a byte-order mark
+# and CR LF): the save dialog opens in the sample folder with PNG chosen and
+# the check box clear.
+cp "$program" "$work/app/"
+printf '[FileDlg]\r\nExportFolder=%s\r\nExportExt=.png\r\nExportLayerTile=0\r\n' "$work/drawings" |
+  iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$work/app/KomaSlateUtility.ini"
+
+Xvfb -displayfd 3 -screen 0 1024x900x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+wait_for 10 "Xvfb" test -s "$work/display"
+export DISPLAY=:$(head -1 "$work/display")
+
+(cd "$work" && exec app/KomaSlateUtility) >"$work/app.log" 2>&1 &
+app=$!
+main=$(window_named "KomaSlate Utility Version.*")
+
+python3 scripts/demo-app.py 127.0.0.1 "$port" >"$work/demo.log" 2>&1 &
+demo=$!
+thumbnails_arrived() { [ "$(grep -c '^GetThumb .* -> ok$' "$work/demo.log")" -ge "$drawing_count" ]; }
+wait_for 20 "the list and its thumbnails" thumbnails_arrived
 mkdir -p docs
-xwd -silent -id "$id" | convert xwd:- docs/window.png
-kill %3 2>/dev/null || true
-echo "docs/window.png written"
+capture "$main" docs/window.png
+
+# Download the first drawing: the list gets the focus (Alt+L), Space selects
+# its first row, Alt+O downloads.
+keys_to "$main" alt+l Home space alt+o
+save=$(window_named "名前を付けて保存")
+capture "$save" docs/save-dialog.png
+keys_to "$save" Escape
+no_window() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+wait_for 10 "the download to end" no_window "処理中.*"
+
+# Upload a PNG whose name the app already holds. The path is typed with its
+# ASCII part first: xdotool can lose a non-ASCII character typed first.
+first=$(find "$work/drawings" -name '*.png' | sort | head -1)
+keys_to "$main" alt+u
+open=$(window_named "開く")
+xdotool windowfocus --sync "$open"
+xdotool type --delay 30 "$first"
+xdotool key Return
+overwrite=$(window_named "上書き確認")
+capture "$overwrite" docs/overwrite-dialog.png

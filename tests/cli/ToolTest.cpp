@@ -146,16 +146,28 @@ TEST_F(ToolTest, FailuresAndUsageHaveTheirExitCodes) {
 
     run = RunTool({"convert", WriteDocument("x.ksd"), PathOf("x.bmp")});
     EXPECT_EQ(run.exitCode, 1);
+    // The message of the window, and what the tool can write instead.
     EXPECT_EQ(QString::fromUtf8(run.err).trimmed(),
-              QStringLiteral(u"このファイル形式には対応していません。"));
+              QStringLiteral(u"このファイル形式には対応していません。\n"
+                             u"Supported extensions: .ksd, .png, .kom"));
     EXPECT_FALSE(QFile::exists(PathOf("x.bmp")));
 
-    EXPECT_EQ(RunTool({}).exitCode, 2);
-    EXPECT_EQ(RunTool({"info"}).exitCode, 2);
-    EXPECT_EQ(RunTool({"frobnicate", "a"}).exitCode, 2);
+    // Usage errors: one line with the reason.
+    for (const QStringList& args :
+         {QStringList(), QStringList({"info"}), QStringList({"frobnicate", "a"}),
+          QStringList({"convert", "a.ksd"}), QStringList({"convert", "a", "b", "--bogus"}),
+          QStringList({"pull"}), QStringList({"pull", "d", "--format", "bmp"}),
+          QStringList({"pull", "d", "--port", "70000"}),
+          QStringList({"push", "a.png", "--overwrite", "--rename"}), QStringList({"push"})}) {
+        run = RunTool(args);
+        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.startsWith("komaslate-tool: ")) << run.err.toStdString();
+    }
     run = RunTool({"--help"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.contains("komaslate-tool info FILE"));
+    EXPECT_TRUE(run.out.contains("komaslate-tool pull DIR"));
+    EXPECT_TRUE(run.out.contains("komaslate-tool push FILE..."));
 }
 
 namespace {
