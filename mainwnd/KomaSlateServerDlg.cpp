@@ -1,5 +1,6 @@
 #include "mainwnd/KomaSlateServerDlg.h"
 
+#include "base/FileNameText.h"
 #include "base/IniFile.h"
 #include "base/MessageFormat.h"
 #include "base/MessageSink.h"
@@ -23,6 +24,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -206,6 +208,8 @@ void CKomaSlateServerDlg::OnDownload() {
     // The rows are taken now: a download changes nothing in the list, and a
     // lost connection, which empties it, ends the loop.
     const QList<int> rows = m_pFileList->SelectedRows();
+    m_saveRest = CSaveRest();
+    m_nDownloadCount = int(rows.size());
     for (qsizetype i = 0; i < rows.size() && StillConnected(serial); ++i) {
         CGetFileDlg download(this, m_link, *this, m_pFileList->RowRawName(rows[i]),
                              m_pFileList->RowSize(rows[i]));
@@ -213,19 +217,33 @@ void CKomaSlateServerDlg::OnDownload() {
         if (download.exec() != CWaitDlg::kSucceeded)
             break;
     }
+    m_saveRest = CSaveRest();
+    m_nDownloadCount = 0;
 }
 
 bool CKomaSlateServerDlg::SaveDownloadedDocument(const CKSData& document, const QByteArray&,
                                                  const QString& defaultName) {
+    if (m_saveRest.bActive) {
+        const QString path = FreeFilePath(m_saveRest.strFolder, MakeSafeFileName(defaultName),
+                                          m_saveRest.strExtension);
+        CWaitCursor waitCursor;
+        return ExportDocument(m_serializerList, document, path, m_saveRest.bTileLayers);
+    }
     // The main window is the dialog's parent, so the dialog stays up for the
     // user to finish even when the progress window ends behind it.
     CKomaSlateServerFileDialog dialog(defaultName,
                                       m_serializerList.BuildFilter(false, CSerializer::CAP_EXPORT),
                                       m_strSettingsPath, this);
+    if (m_nDownloadCount > 1)
+        dialog.OfferSaveRest();
     if (dialog.exec() != QDialog::Accepted)
         return false;
+    const QString path = dialog.GetPathName();
+    if (dialog.m_bSaveRest)
+        m_saveRest = {true, QFileInfo(path).absolutePath(), ExtensionOf(path),
+                      dialog.m_bTileLayers};
     CWaitCursor waitCursor;
-    return ExportDocument(m_serializerList, document, dialog.GetPathName(), dialog.m_bTileLayers);
+    return ExportDocument(m_serializerList, document, path, dialog.m_bTileLayers);
 }
 
 IOverwriteChooser::Choice CKomaSlateServerDlg::ChooseOverwrite(const QString& name,

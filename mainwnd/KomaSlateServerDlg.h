@@ -114,6 +114,17 @@ private:
     CDeviceLink m_link;
     int m_nProtocolVersion = 0;
     CSerializerList m_serializerList;
+    // Where the rest of a download of several drawings goes once the user
+    // chose to save them all alike; inactive otherwise.
+    struct CSaveRest {
+        bool bActive = false;
+        QString strFolder;
+        QString strExtension;
+        bool bTileLayers = false;
+    };
+    CSaveRest m_saveRest;
+    // The drawings of the running download, for the save dialog.
+    int m_nDownloadCount = 0;
     QIcon m_hIcon;
     CStatusLog* m_pLog = nullptr;
     CFileListCtrl* m_pFileList = nullptr;

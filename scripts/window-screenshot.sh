@@ -13,7 +13,9 @@
 #
 # The program runs as a copy in a temporary folder, so that it keeps its
 # settings there (beside the program) and the settings of build/ stay as
-# they are; the save dialog opens in a temporary folder of sample PNGs.
+# they are; Qt's own settings (the file dialogs' folders and column widths)
+# go to a temporary folder too. The save dialog opens in a temporary folder
+# of sample PNGs.
 # There is no window manager: windows have no frames, and keyboard focus is
 # given to a window with xdotool before typing into it.
 set -euo pipefail
@@ -41,7 +43,7 @@ then
   exit 1
 fi
 
-work=$(mktemp -d)
+work=$(mktemp -d "${TMPDIR:-/tmp}/komaslate-screenshot.XXXXXX")
 xvfb='' app='' demo=''
 cleanup() {
   for pid in $demo $app $xvfb; do kill "$pid" 2>/dev/null || true; done
@@ -87,7 +89,7 @@ capture() {
     previous=$current
     sleep 0.3
   done
-  convert "xwd:$work/capture.xwd" "$out"
+  convert "xwd:$work/capture.xwd" -strip "$out"
   echo "$out written"
 }
 
@@ -100,13 +102,14 @@ keys_to() {
 }
 
 # The drawings of demo-app.py, and PNG files of them for the dialogs.
-python3 scripts/demo-app.py --write-drawings "$work/ksd" >/dev/null
+# The first is the first in the app's list.
+python3 scripts/demo-app.py --write-drawings "$work/ksd" >"$work/ksd.txt"
 mkdir -p "$work/drawings" "$work/app"
 for drawing in "$work"/ksd/*.ksd; do
   name=$(basename "$drawing" .ksd)
   "$tool" convert "$drawing" "$work/drawings/$name.png"
 done
-drawing_count=$(find "$work/ksd" -name '*.ksd' | wc -l)
+drawing_count=$(wc -l <"$work/ksd.txt")
 
 # The program's settings, in its own format (UTF-16 with a byte-order mark
 # and CR LF): the save dialog opens in the sample folder with PNG chosen and
@@ -114,6 +117,9 @@ drawing_count=$(find "$work/ksd" -name '*.ksd' | wc -l)
 cp "$program" "$work/app/"
 printf '[FileDlg]\r\nExportFolder=%s\r\nExportExt=.png\r\nExportLayerTile=0\r\n' "$work/drawings" |
   iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$work/app/KomaSlateUtility.ini"
+
+export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 Xvfb -displayfd 3 -screen 0 1024x900x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb=$!
@@ -140,9 +146,11 @@ keys_to "$save" Escape
 no_window() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 wait_for 10 "the download to end" no_window "処理中.*"
 
-# Upload a PNG whose name the app already holds. The path is typed with its
-# ASCII part first: xdotool can lose a non-ASCII character typed first.
-first=$(find "$work/drawings" -name '*.png' | sort | head -1)
+# Upload the PNG of the first drawing, whose name the app holds. The whole
+# path is typed, ASCII first: xdotool can lose a non-ASCII character that
+# comes first.
+first=$(head -1 "$work/ksd.txt")
+first=$work/drawings/$(basename "$first" .ksd).png
 keys_to "$main" alt+u
 open=$(window_named "開く")
 xdotool windowfocus --sync "$open"

@@ -81,6 +81,16 @@ CKomaSlateServerFileDialog::CKomaSlateServerFileDialog(const QString& initialNam
     connect(this, &QFileDialog::filterSelected, this, &CKomaSlateServerFileDialog::OnTypeChanged);
 }
 
+void CKomaSlateServerFileDialog::OfferSaveRest() {
+    if (m_pSaveRest)
+        return;
+    m_pSaveRest = new QCheckBox(QStringLiteral(u"残りも同じフォルダと形式で保存する"), this);
+    m_pSaveRest->setObjectName(QStringLiteral("saveRestBox"));
+    // Below the first box, in the same column.
+    if (auto* grid = qobject_cast<QGridLayout*>(layout()))
+        grid->addWidget(m_pSaveRest, grid->rowCount(), 0, 1, 2, Qt::AlignLeft);
+}
+
 QString CKomaSlateServerFileDialog::SelectedTypeExtension() const {
     // Each filter starts with its type's description.
     const QString selected = selectedNameFilter();
@@ -150,6 +160,7 @@ bool CKomaSlateServerFileDialog::ConfirmName() {
     // The extension as the user confirmed it, before the type's replaced it.
     settings.WriteString(kSection, kExtensionKey, ExtensionOf(confirmed));
     m_bTileLayers = m_pTileLayers->isChecked();
+    m_bSaveRest = m_pSaveRest && m_pSaveRest->isChecked();
     settings.WriteInt(kSection, kLayerTileKey, m_bTileLayers ? 1 : 0);
     return true;
 }

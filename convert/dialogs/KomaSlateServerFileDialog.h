@@ -45,6 +45,13 @@ public:
     QString GetPathName() const { return m_strPathName; }
 
     QCheckBox* TileLayersBox() const { return m_pTileLayers; }
+
+    // For a download of several drawings: adds a second box, clear and not
+    // remembered, to save the rest of them in the same folder and format
+    // without asking again. Its state when the user confirmed:
+    void OfferSaveRest();
+    bool m_bSaveRest = false;
+    QCheckBox* SaveRestBox() const { return m_pSaveRest; }
     // "." and the first three characters of the selected type's description
     // in lower case (".png", ".kom"); empty when no type is selected.
     QString SelectedTypeExtension() const;
@@ -68,5 +75,6 @@ private:
     // The remembered folder the dialog opened in.
     QString m_strFolder;
     QCheckBox* m_pTileLayers = nullptr;
+    QCheckBox* m_pSaveRest = nullptr;
     QString m_strPathName;
 };

@@ -88,6 +88,10 @@ void CWaitDlg::SetPosition(int nIndex, int nCount) {
     UpdateMessage();
 }
 
+QString CWaitDlg::MessageText() const {
+    return m_pMessage->text();
+}
+
 void CWaitDlg::UpdateMessage() {
     QString text = StripCrLf(m_transaction.GetWaitMessage());
     if (!m_strPosition.isEmpty())

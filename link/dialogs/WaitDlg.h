@@ -38,6 +38,8 @@ public:
     qint64 ReceivedBytes() const { return m_transaction.ReceivedBytes(); }
     bool HasEnded() const { return m_transaction.HasEnded(); }
     const CAnimateCtrl* Animation() const { return m_pAnimate; }
+    // The text shown above the animation.
+    QString MessageText() const;
     // The bar of a transaction of known size; hidden otherwise.
     const QProgressBar* ProgressBar() const { return m_pProgress; }
 

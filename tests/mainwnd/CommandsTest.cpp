@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -201,6 +202,55 @@ TEST_F(CommandsTest, DownloadStopsAtTheFirstDrawingNotSaved) {
     EXPECT_EQ(Requests(*app, "GetFile:"), QByteArrayList({"GetFile:a\n", "GetFile:b\n"}));
     EXPECT_TRUE(QFile::exists(Path("a.png")));
     EXPECT_EQ(Window().FileList()->SelectedRows(), QList<int>({0, 1, 2}));
+}
+
+TEST_F(CommandsTest, SaveTheRestAlikeWithoutMoreDialogs) {
+    const QByteArray bytes = Bytes(Drawing(4, 4, 2));
+    CAppScript script;
+    script.list = "ok:filename,size,updateDate\ra\r" + QByteArray::number(bytes.size()) +
+                  "\rD\rb\r\rD\rc\r1\rD";
+    for (const char* name : {"a", "b", "c"})
+        script.files[name] = FileReply(bytes);
+    QStringList positions;
+    bool barShown = false;
+    auto app = Connect([&](CScriptedApp&, const QByteArray& request) {
+        if (CWaitDlg* dlg = ActiveWaitDlg(); dlg && request.startsWith("GetFile:")) {
+            positions.append(dlg->MessageText());
+            barShown |= dlg->ProgressBar()->isVisible();
+        }
+        return script.Answer(request);
+    });
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("out"));
+    ASSERT_TRUE(QFile(Path("out/b.kom")).open(QIODevice::WriteOnly)); // b gets a numbered name
+    bool offered = false;
+    auto saves = AnswerSaves({{Path("out/a.kom"), true, [&] {
+                                   QCheckBox* box = Window().findChild<QCheckBox*>("saveRestBox");
+                                   offered = box && !box->isChecked();
+                                   if (box)
+                                       box->setChecked(true);
+                               }}});
+    SelectRows({0, 1, 2});
+    Window().DownloadButton()->click();
+    EXPECT_TRUE(offered);
+    EXPECT_EQ(m_offered.size(), 1);
+    const QString expected = Export(Drawing(4, 4, 2), "expected.kom", true);
+    for (const char* name : {"out/a.kom", "out/b_2.kom", "out/c.kom"})
+        EXPECT_EQ(ReadFile(Path(name)), ReadFile(expected)) << name;
+    EXPECT_EQ(positions.size(), 3);
+    EXPECT_TRUE(positions.value(1).endsWith("(2 / 3)")) << positions.value(1).toStdString();
+    // The first drawing's size is known, so its reply shows a bar.
+    EXPECT_TRUE(barShown);
+
+    // A download of one drawing offers no such box.
+    Window().FileList()->clearSelection();
+    SelectRows({0});
+    auto single = AnswerSaves({{}});
+    bool boxOnSingle = true;
+    COnShow<CKomaSlateServerFileDialog> look([&](CKomaSlateServerFileDialog* dialog) {
+        boxOnSingle = dialog->SaveRestBox() != nullptr;
+    });
+    Window().DownloadButton()->click();
+    EXPECT_FALSE(boxOnSingle);
 }
 
 TEST_F(CommandsTest, BadDownloadRepliesSaveNothing) {
