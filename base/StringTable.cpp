@@ -72,6 +72,26 @@ const QHash<int, QString>& Table() {
          QStringLiteral(u"%1!s!%nファイル名に改行などの送信できない文字が含まれています。")},
         {IDS_NAME_TOO_LONG_HINT, QStringLiteral(u"ファイル名を調節してください。")},
         {IDS_IMAGE_BUFFER_HINT, QStringLiteral(u"画像サイズまたはレイヤ数を減らしてください。")},
+        {IDS_SIM_DESCRIPTION,
+         QStringLiteral(u"Stands in for the KomaSlate app: connects to KomaSlate Utility and "
+                        u"answers its requests from a folder of drawings (.ksd files).")},
+        {IDS_SIM_OPTION_HOST, QStringLiteral(u"Address of the utility (default 127.0.0.1).")},
+        {IDS_SIM_OPTION_PORT, QStringLiteral(u"Port of the utility (default 3210).")},
+        {IDS_SIM_OPTION_PROTOCOL, QStringLiteral(u"Protocol version to report (default 4).")},
+        {IDS_SIM_OPTION_STORE,
+         QStringLiteral(u"Folder of the drawings, one .ksd file each (default %1!s!).")},
+        {IDS_SIM_OPTION_SAMPLES,
+         QStringLiteral(u"Puts a few sample drawings into the folder when it holds none.")},
+        {IDS_SIM_OPTION_ONCE,
+         QStringLiteral(u"Exits when the first connection ends instead of connecting again.")},
+        {IDS_SIM_OPTION_QUIET, QStringLiteral(u"Logs no requests and replies.")},
+        {IDS_SIM_OPTION_FAULT, QStringLiteral(u"Misbehaves on purpose, one of: %1!s!.")},
+        {IDS_SIM_BAD_PORT, QStringLiteral(u"%1!s! is not a port number from 1 to 65535.")},
+        {IDS_SIM_BAD_PROTOCOL, QStringLiteral(u"%1!s! is not a protocol version number.")},
+        {IDS_SIM_BAD_FAULT, QStringLiteral(u"%1!s! is no fault mode; the modes are: %2!s!.")},
+        {IDS_SIM_STORE_FAILED, QStringLiteral(u"The folder %1!s! cannot be made.")},
+        {IDS_SIM_SAMPLES_FAILED,
+         QStringLiteral(u"The sample drawings cannot be written into %1!s!.")},
     };
     return table;
 }

@@ -66,6 +66,21 @@ enum StringId : int {
     IDS_NAME_NOT_SENDABLE = 157,
     IDS_NAME_TOO_LONG_HINT = 158,
     IDS_IMAGE_BUFFER_HINT = 159,
+    // Texts of komaslate-devicesim, the stand-in for the app.
+    IDS_SIM_DESCRIPTION = 160,
+    IDS_SIM_OPTION_HOST = 161,
+    IDS_SIM_OPTION_PORT = 162,
+    IDS_SIM_OPTION_PROTOCOL = 163,
+    IDS_SIM_OPTION_STORE = 164,
+    IDS_SIM_OPTION_SAMPLES = 165,
+    IDS_SIM_OPTION_ONCE = 166,
+    IDS_SIM_OPTION_QUIET = 167,
+    IDS_SIM_OPTION_FAULT = 168,
+    IDS_SIM_BAD_PORT = 169,
+    IDS_SIM_BAD_PROTOCOL = 170,
+    IDS_SIM_BAD_FAULT = 171,
+    IDS_SIM_STORE_FAILED = 172,
+    IDS_SIM_SAMPLES_FAILED = 173,
 };
 
 // The text of a string-table entry; empty for an id the table does not hold.
