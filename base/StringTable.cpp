@@ -82,6 +82,26 @@ const QHash<int, QString>& Table() {
         {IDS_TOOL_PULL_SUMMARY, QStringLiteral(u"%1!d! of %2!d! drawings saved.")},
         {IDS_TOOL_SUPPORTED_TYPES, QStringLiteral(u"Supported extensions: %1!s!")},
         {IDS_TOOL_UPLOADED, QStringLiteral(u"%1!s! -> %2!s!")},
+        {IDS_SIM_DESCRIPTION,
+         QStringLiteral(u"Stands in for the KomaSlate app: connects to KomaSlate Utility and "
+                        u"answers its requests from a folder of drawings (.ksd files).")},
+        {IDS_SIM_OPTION_HOST, QStringLiteral(u"Address of the utility (default 127.0.0.1).")},
+        {IDS_SIM_OPTION_PORT, QStringLiteral(u"Port of the utility (default 3210).")},
+        {IDS_SIM_OPTION_PROTOCOL, QStringLiteral(u"Protocol version to report (default 4).")},
+        {IDS_SIM_OPTION_STORE,
+         QStringLiteral(u"Folder of the drawings, one .ksd file each (default %1!s!).")},
+        {IDS_SIM_OPTION_SAMPLES,
+         QStringLiteral(u"Puts a few sample drawings into the folder when it holds none.")},
+        {IDS_SIM_OPTION_ONCE,
+         QStringLiteral(u"Exits when the first connection ends instead of connecting again.")},
+        {IDS_SIM_OPTION_QUIET, QStringLiteral(u"Logs no requests and replies.")},
+        {IDS_SIM_OPTION_FAULT, QStringLiteral(u"Misbehaves on purpose, one of: %1!s!.")},
+        {IDS_SIM_BAD_PORT, QStringLiteral(u"%1!s! is not a port number from 1 to 65535.")},
+        {IDS_SIM_BAD_PROTOCOL, QStringLiteral(u"%1!s! is not a protocol version number.")},
+        {IDS_SIM_BAD_FAULT, QStringLiteral(u"%1!s! is no fault mode; the modes are: %2!s!.")},
+        {IDS_SIM_STORE_FAILED, QStringLiteral(u"The folder %1!s! cannot be made.")},
+        {IDS_SIM_SAMPLES_FAILED,
+         QStringLiteral(u"The sample drawings cannot be written into %1!s!.")},
     };
     return table;
 }

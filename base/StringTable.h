@@ -75,6 +75,21 @@ enum StringId : int {
     IDS_TOOL_PULL_SUMMARY = 165,
     IDS_TOOL_SUPPORTED_TYPES = 166,
     IDS_TOOL_UPLOADED = 167,
+    // Texts of komaslate-devicesim, the stand-in for the app.
+    IDS_SIM_DESCRIPTION = 168,
+    IDS_SIM_OPTION_HOST = 169,
+    IDS_SIM_OPTION_PORT = 170,
+    IDS_SIM_OPTION_PROTOCOL = 171,
+    IDS_SIM_OPTION_STORE = 172,
+    IDS_SIM_OPTION_SAMPLES = 173,
+    IDS_SIM_OPTION_ONCE = 174,
+    IDS_SIM_OPTION_QUIET = 175,
+    IDS_SIM_OPTION_FAULT = 176,
+    IDS_SIM_BAD_PORT = 177,
+    IDS_SIM_BAD_PROTOCOL = 178,
+    IDS_SIM_BAD_FAULT = 179,
+    IDS_SIM_STORE_FAILED = 180,
+    IDS_SIM_SAMPLES_FAILED = 181,
 };
 
 // The text of a string-table entry; empty for an id the table does not hold.

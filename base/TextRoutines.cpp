@@ -122,6 +122,25 @@ bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out) {
     return true;
 }
 
+bool StrictHexToBytes(QByteArrayView text, QByteArray& out) {
+    out.resize(0);
+    if (text.size() & 1)
+        return false;
+    out.resize(text.size() / 2);
+    const auto* in = reinterpret_cast<const quint8*>(text.data());
+    quint8* dest = reinterpret_cast<quint8*>(out.data());
+    for (qsizetype i = 0, n = out.size(); i < n; ++i, in += 2) {
+        const quint8 high = kHexValue[in[0]];
+        const quint8 low = kHexValue[in[1]];
+        if ((high | low) & 0xF0) {
+            out.resize(0);
+            return false;
+        }
+        dest[i] = quint8(high << 4 | low);
+    }
+    return true;
+}
+
 void AppendHex(QByteArray& out, const char* data, qint64 length) {
     // Two output characters per byte from one table lookup.
     static constexpr std::array<char, 512> kPairs = [] {

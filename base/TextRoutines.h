@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -21,6 +22,10 @@ void SplitString(QByteArrayList& result, const QByteArray& text, const QByteArra
 // accepted, reading stops at the first non-digit, a pair that starts with no
 // digit reads as 0; the low 8 bits of the number make the byte.
 bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out);
+// Decodes text made of hexadecimal digits only (either case), two per byte.
+// False, with `out` empty, on an odd count or any other character: text from
+// a peer that must be exactly what was meant.
+bool StrictHexToBytes(QByteArrayView text, QByteArray& out);
 
 // Two lower-case hexadecimal digits per byte, high nibble first, appended to
 // `out` (so a request line can be built without copying the text again).

@@ -182,10 +182,13 @@ private:
     png_infop m_info = nullptr;
 };
 
-struct PngPaletteImage {
+// An 8-bit image to write: a palette image (colour type 3) with its 256
+// colours, or an RGB image (colour type 2) without a palette.
+struct PngImage {
     png_uint_32 width = 0;
     png_uint_32 height = 0;
-    png_const_colorp palette = nullptr; // 256 entries
+    int colorType = PNG_COLOR_TYPE_PALETTE;
+    png_const_colorp palette = nullptr; // 256 entries; palette images only
     png_bytepp rows = nullptr;
 };
 
@@ -206,18 +209,18 @@ public:
 
     bool IsReady() const { return m_png && m_info; }
 
-    // Writes an 8-bit palette image, not interlaced, with the standard
-    // compression and filter methods and nothing beyond IHDR, PLTE, the
-    // image data and IEND.
-    bool Write(PngPaletteImage& image) {
+    // Writes an 8-bit image, not interlaced, with the standard compression
+    // and filter methods and nothing beyond IHDR, PLTE (palette images only),
+    // the image data and IEND.
+    bool Write(PngImage& image) {
         return RunPngStep(
             m_png, m_info,
             [](png_structp png, png_infop info, void* arg) {
-                auto* i = static_cast<PngPaletteImage*>(arg);
-                png_set_IHDR(png, info, i->width, i->height, 8, PNG_COLOR_TYPE_PALETTE,
-                             PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                             PNG_FILTER_TYPE_DEFAULT);
-                png_set_PLTE(png, info, i->palette, 256);
+                auto* i = static_cast<PngImage*>(arg);
+                png_set_IHDR(png, info, i->width, i->height, 8, i->colorType, PNG_INTERLACE_NONE,
+                             PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+                if (i->colorType == PNG_COLOR_TYPE_PALETTE)
+                    png_set_PLTE(png, info, i->palette, 256);
                 png_write_info(png, info);
                 png_write_image(png, i->rows);
                 png_write_end(png, nullptr);
@@ -467,13 +470,25 @@ bool CPngSerializer::ExportTo(const CKSData& document, QIODevice& device) {
     // libpng only reads the rows it is given.
     std::vector<png_bytep> rows =
         TopDownRows(document.GetCurrentLayer()->m_pBits.get(), height, width);
-    PngPaletteImage image{width, height, reinterpret_cast<png_const_colorp>(rgb.data()),
-                          rows.data()};
+    PngImage image{width, height, PNG_COLOR_TYPE_PALETTE,
+                   reinterpret_cast<png_const_colorp>(rgb.data()), rows.data()};
     if (!writer.Write(image)) {
         m_strLastError = writer.ErrorText();
         return false;
     }
     return true;
+}
+
+bool WriteRgbPng(QIODevice& device, quint32 width, quint32 height, const quint8* rgb) {
+    CPngWriter writer(device);
+    if (!writer.IsReady())
+        return false;
+    // libpng only reads the rows.
+    std::vector<png_bytep> rows =
+        TopDownRows(const_cast<quint8*>(rgb), png_uint_32(height), size_t(width) * 3);
+    PngImage image{png_uint_32(width), png_uint_32(height), PNG_COLOR_TYPE_RGB, nullptr,
+                   rows.data()};
+    return writer.Write(image);
 }
 
 bool LoadPngThumbnail(CDibSection& dib, QIODevice& file, QString& errorText) {

@@ -32,6 +32,11 @@ public:
     bool ExportTo(const CKSData& document, QIODevice& device);
 };
 
+// Writes an 8-bit RGB image (colour type 2) to an open writable device:
+// `rgb` holds width × height pixels of red, green and blue, row by row from
+// the top. False when libpng fails or the device takes fewer bytes.
+bool WriteRgbPng(QIODevice& device, quint32 width, quint32 height, const quint8* rgb);
+
 // Width and height above this are refused for thumbnails.
 constexpr quint32 kMaxThumbnailSize = 4096;
 

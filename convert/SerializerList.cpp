@@ -69,27 +69,6 @@ void CoverWith(quint8* __restrict out, const quint8* __restrict layer, size_t co
     }
 }
 
-// One layer holding the layers that the document's display mode shows, the
-// first shown layer on top; pixels no shown layer covers hold the
-// transparent index.
-std::unique_ptr<CKSData> FlattenLayers(const CKSData& document) {
-    auto flat = std::make_unique<CKSData>();
-    flat->Create(document.m_nWidth, document.m_nHeight);
-    flat->m_nBackColorIndex = document.m_nBackColorIndex;
-    flat->m_nTransparentIndex = document.m_nTransparentIndex;
-    CopyCurrentPalette(document, *flat);
-
-    const quint8 transparent = document.m_nTransparentIndex;
-    const size_t area = size_t(document.m_nWidth) * size_t(document.m_nHeight);
-    quint8* out = flat->GetCurrentLayer()->m_pBits.get();
-    std::memset(out, transparent, area);
-    std::vector<int> shown;
-    document.m_pLayers->GetShownLayers(document.m_nLayerDisplayMode, shown);
-    for (auto it = shown.rbegin(); it != shown.rend(); ++it)
-        CoverWith(out, document.m_pLayers->GetLayer(*it)->m_pBits.get(), area, transparent);
-    return flat;
-}
-
 // Runs one serializer call and shows why it failed: a file-layer exception
 // or a failed allocation by its own text, else the serializer's own text,
 // else string `fallbackId`.
@@ -156,6 +135,24 @@ QStringList NameFiltersOf(const QString& filter) {
     return filters;
 }
 
+std::unique_ptr<CKSData> FlattenShownLayers(const CKSData& document) {
+    auto flat = std::make_unique<CKSData>();
+    flat->Create(document.m_nWidth, document.m_nHeight);
+    flat->m_nBackColorIndex = document.m_nBackColorIndex;
+    flat->m_nTransparentIndex = document.m_nTransparentIndex;
+    CopyCurrentPalette(document, *flat);
+
+    const quint8 transparent = document.m_nTransparentIndex;
+    const size_t area = size_t(document.m_nWidth) * size_t(document.m_nHeight);
+    quint8* out = flat->GetCurrentLayer()->m_pBits.get();
+    std::memset(out, transparent, area);
+    std::vector<int> shown;
+    document.m_pLayers->GetShownLayers(document.m_nLayerDisplayMode, shown);
+    for (auto it = shown.rbegin(); it != shown.rend(); ++it)
+        CoverWith(out, document.m_pLayers->GetLayer(*it)->m_pBits.get(), area, transparent);
+    return flat;
+}
+
 bool ExportDocument(const CSerializerList& list, const CKSData& document, const QString& path,
                     bool tileLayers) {
     CSerializer* serializer = list.FindByPath(path, CSerializer::CAP_EXPORT);
@@ -175,7 +172,7 @@ bool ExportDocument(const CSerializerList& list, const CKSData& document, const 
             if (!arranged)
                 return false;
         } else if (layered && !(serializer->GetCapabilities() & CSerializer::CAP_LAYERS)) {
-            arranged = FlattenLayers(document);
+            arranged = FlattenShownLayers(document);
         }
         return serializer->Export(arranged ? *arranged : document, path);
     });

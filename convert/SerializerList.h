@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class CKSData;
 
 // The registry of desktop file types, in the order the file dialogs list
@@ -32,6 +34,12 @@ public:
 // description and pattern pair: "PNG - Portable Network Graphics (*.png)";
 // patterns separated by ';' are listed with spaces between them.
 QStringList NameFiltersOf(const QString& filter);
+
+// One layer holding the layers that the document's display mode shows, the
+// first shown layer on top, with the document's current palette; pixels no
+// shown layer covers hold the transparent index. The document must be
+// consistent (CKSData::IsConsistent).
+std::unique_ptr<CKSData> FlattenShownLayers(const CKSData& document);
 
 // Writes `document` to `path` with the serializer of the path's extension.
 // With `tileLayers`, a document of two or more layers is written as one layer

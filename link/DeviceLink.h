@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/MySocket.h"
+#include "link/Packet.h"
 #include "link/ServerEvent.h"
 #include "link/SocketError.h"
 
@@ -24,7 +25,7 @@ class CDeviceLink : public QObject, private CMySocket::INotify {
 public:
     // A line longer than this (in bytes, without its line feed) ends the
     // connection as a socket failure.
-    static constexpr qsizetype MAX_LINE_LENGTH = qsizetype(256) * 1024 * 1024;
+    static constexpr qsizetype MAX_LINE_LENGTH = MAX_PACKET_LINE_LENGTH;
     // Bytes asked for by one read of the connection.
     static constexpr qint64 READ_CHUNK = 10485760;
 

@@ -34,6 +34,16 @@ CFileListReply CFileListReply::Parse(const QByteArray& value) {
     return reply;
 }
 
+QByteArray MakeFileListValue(const QList<CFileListEntry>& entries) {
+    QByteArray value("filename,size,updateDate");
+    for (const CFileListEntry& entry : entries) {
+        value.append('\r').append(entry.m_name);
+        value.append('\r').append(QByteArray::number(entry.m_nSize));
+        value.append('\r').append(entry.m_updateDate);
+    }
+    return value;
+}
+
 QString FileSizeText(const QByteArray& sizeCell) {
     if (sizeCell.isEmpty())
         return {};

@@ -46,3 +46,16 @@ private:
 // The size column's text for a size cell: "%d KB" with the byte count
 // rounded up to whole units of 1024, empty for an empty cell.
 QString FileSizeText(const QByteArray& sizeCell);
+
+// One document as the app lists it: its name (UTF-8 bytes, no carriage
+// return), its size in bytes and its update date text.
+struct CFileListEntry {
+    QByteArray m_name;
+    qint64 m_nSize = 0;
+    QByteArray m_updateDate;
+};
+
+// The value of the app's "ok" answer to "GetFileList": the header
+// "filename,size,updateDate", then name, size and date of each document,
+// every field after a carriage return.
+QByteArray MakeFileListValue(const QList<CFileListEntry>& entries);

@@ -52,3 +52,41 @@ QByteArray MakeSetFileLine(const QByteArray& utf8Name, const QByteArray& documen
 bool IsSendableName(const QByteArray& utf8Name) {
     return !utf8Name.contains('\n') && !utf8Name.contains('\r') && !utf8Name.contains('\0');
 }
+
+QByteArray MakeDownloadReplyLine(const QByteArray& document) {
+    static constexpr char kOk[] = "ok:";
+    QByteArray line;
+    line.reserve(qsizetype(sizeof kOk - 1) + kDigestLength + 1 + 2 * document.size() + 1);
+    line.append(kOk);
+    line.append(MD5Hex(document));
+    line.append('\r');
+    AppendHex(line, document.constData(), document.size());
+    line.append('\n');
+    return line;
+}
+
+QByteArray MakeOverwriteAnswer(bool exists, const QByteArray& utf8Name,
+                               const QByteArray& utf8AltName) {
+    QByteArray value(exists ? "1" : "0");
+    value.append('\r').append(utf8Name).append('\r').append(utf8AltName);
+    return value;
+}
+
+std::optional<CSetFileRequest> CSetFileRequest::Parse(QByteArrayView argument) {
+    const qsizetype nameEnd = argument.indexOf('\r');
+    if (nameEnd < 0)
+        return std::nullopt;
+    const qsizetype digestEnd = argument.indexOf('\r', nameEnd + 1);
+    if (digestEnd < 0)
+        return std::nullopt;
+    CSetFileRequest request;
+    if (!StrictHexToBytes(argument.sliced(digestEnd + 1), request.m_document))
+        return std::nullopt;
+    request.m_name = argument.first(nameEnd).toByteArray();
+    request.m_digest = argument.sliced(nameEnd + 1, digestEnd - nameEnd - 1).toByteArray();
+    return request;
+}
+
+bool CSetFileRequest::IsVerified() const {
+    return MD5Hex(m_document) == m_digest;
+}

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <optional>
 
 // The values of the file-transfer exchanges: the download reply, the answer
-// to IsOverwrite and the SetFile request line.
+// to IsOverwrite and the SetFile request line, as the utility reads and
+// writes them, and their counterparts on the app's side.
 
 // The value of a GetFile "ok" reply: 32 characters of digest text, one
 // separator byte that is not examined, then the document in hexadecimal.
@@ -49,3 +51,29 @@ QByteArray MakeSetFileLine(const QByteArray& utf8Name, const QByteArray& documen
 // return or NUL: the first would end the line, the others cut the fields
 // or the name on the app's side.
 bool IsSendableName(const QByteArray& utf8Name);
+
+// ---- The app's side of the same exchanges ----
+
+// The whole GetFile "ok" reply line: "ok:", the digest text, CR, the document
+// in lower-case hexadecimal, LF; built in one buffer of the exact size.
+QByteArray MakeDownloadReplyLine(const QByteArray& document);
+
+// The value of an IsOverwrite "ok" reply: "1" when the name exists, else "0",
+// then CR, the name, CR and the alternative name, the names as given.
+QByteArray MakeOverwriteAnswer(bool exists, const QByteArray& utf8Name,
+                               const QByteArray& utf8AltName);
+
+// The argument of a SetFile request: name, CR, digest text, CR, the document
+// in hexadecimal.
+struct CSetFileRequest {
+    QByteArray m_name;
+    QByteArray m_digest;
+    QByteArray m_document;
+
+    // Cuts the argument at its first two carriage returns. Nothing when it
+    // holds fewer than two, or when the text after the second is not an even
+    // number of hexadecimal digits and nothing else.
+    static std::optional<CSetFileRequest> Parse(QByteArrayView argument);
+    // True when the digest text is exactly the lower-case MD5 of the document.
+    bool IsVerified() const;
+};

@@ -20,6 +20,7 @@ rules='
   model            -> base
   base             ->
   cli              -> link convert model base
+  sim              -> link convert model base
   tests/support    -> cli ui link convert model base
 '
 # tests/support is shared by the tests and the benchmarks: any layer but the

@@ -72,6 +72,21 @@ TEST(FileListReply, NamesKeepTheirBytes) {
     EXPECT_EQ(reply.GetFileName(0), name);
 }
 
+TEST(FileListReply, TheAppsListReadsBackCellForCell) {
+    const QByteArray name = QStringLiteral(u"ねこ, 2").toUtf8();
+    const QByteArray value =
+        MakeFileListValue({{name, 3678, "2024/05/03 10:21:44"}, {"b", 0, "2023/12/24 23:59:59"}});
+    EXPECT_EQ(value, "filename,size,updateDate\r" + name +
+                         "\r3678\r2024/05/03 10:21:44\rb\r0\r2023/12/24 23:59:59");
+    const CParsed parsed = Parse(value);
+    EXPECT_EQ(parsed.names, QStringList({QStringLiteral(u"ねこ, 2"), QStringLiteral("b")}));
+    EXPECT_EQ(parsed.sizes, QStringList({QStringLiteral("3678"), QStringLiteral("0")}));
+    EXPECT_EQ(parsed.dates[1], QStringLiteral("2023/12/24 23:59:59"));
+    // No drawings: the header alone, and no records.
+    EXPECT_EQ(MakeFileListValue({}), "filename,size,updateDate");
+    EXPECT_TRUE(Parse(MakeFileListValue({})).names.isEmpty());
+}
+
 TEST(FileSizeText, RoundsUpToWholeKilobytesIn64Bits) {
     EXPECT_EQ(FileSizeText(""), QString());
     EXPECT_EQ(FileSizeText("0"), QStringLiteral("0 KB"));

@@ -93,6 +93,58 @@ TEST(SetFileLine, NamesWithLineBreaksOrNulCannotTravel) {
     EXPECT_FALSE(IsSendableName(QByteArray("a\0b", 3)));
 }
 
+// The app's side of each exchange, read back by the utility's side.
+
+TEST(AppSideReplies, DownloadReplyLineReadsBackVerified) {
+    const QByteArray document("KomaSlateData00\x00\x0a\xff", 18);
+    const QByteArray line = MakeDownloadReplyLine(document);
+    EXPECT_EQ(line, "ok:" + MD5Hex(document) + "\r" + BytesToHex(document) + "\n");
+    const CDownloadReply reply = CDownloadReply::Parse(line.sliced(3).chopped(1));
+    EXPECT_EQ(reply.Document(), document);
+    EXPECT_TRUE(reply.IsVerified());
+    EXPECT_EQ(MakeDownloadReplyLine({}), "ok:" + MD5Hex({}) + "\r\n");
+}
+
+TEST(AppSideReplies, OverwriteAnswerReadsBack) {
+    const QByteArray name = QStringLiteral(u"ねこ,1:2").toUtf8();
+    const auto exists = COverwriteAnswer::Parse(MakeOverwriteAnswer(true, name, name + "_2"));
+    ASSERT_TRUE(exists);
+    EXPECT_TRUE(exists->m_bExists);
+    EXPECT_EQ(exists->m_strName, QStringLiteral(u"ねこ,1:2"));
+    EXPECT_EQ(exists->m_strAltName, QStringLiteral(u"ねこ,1:2_2"));
+    EXPECT_EQ(MakeOverwriteAnswer(false, "a", "a_3"), "0\ra\ra_3");
+}
+
+TEST(AppSideReplies, SetFileRequestReadsTheUtilitysLine) {
+    const QByteArray document("\x00\xAB\xFF", 3);
+    const QByteArray name = QStringLiteral(u"絵 1").toUtf8();
+    const QByteArray line = MakeSetFileLine(name, document);
+    const auto request = CSetFileRequest::Parse(QByteArrayView(line).sliced(8).chopped(1));
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->m_name, name);
+    EXPECT_EQ(request->m_digest, MD5Hex(document));
+    EXPECT_EQ(request->m_document, document);
+    EXPECT_TRUE(request->IsVerified());
+
+    // Upper-case digits decode, but an upper-case digest is not the digest.
+    const auto upper = CSetFileRequest::Parse("n\r" + MD5Hex(document).toUpper() + "\r00ABFF");
+    ASSERT_TRUE(upper);
+    EXPECT_EQ(upper->m_document, document);
+    EXPECT_FALSE(upper->IsVerified());
+    // An empty document with the digest of nothing is well formed.
+    EXPECT_TRUE(CSetFileRequest::Parse("n\r" + MD5Hex({}) + "\r")->IsVerified());
+}
+
+TEST(AppSideReplies, SetFileRequestRefusesWhatIsNotExactlyHex) {
+    const QByteArray digest = MD5Hex(QByteArray("\x0a", 1));
+    EXPECT_FALSE(CSetFileRequest::Parse("n"));
+    EXPECT_FALSE(CSetFileRequest::Parse("n\r" + digest));
+    // Odd count, a sign, white space, a letter past f, a third CR: the
+    // utility's lenient reader would take each of them as some bytes.
+    for (const char* hex : {"0a0", "-a", " a", "0g", "0a\r"})
+        EXPECT_FALSE(CSetFileRequest::Parse("n\r" + digest + "\r" + hex)) << hex;
+}
+
 TEST(UploadRules, NameWithoutFolderAndLastExtension) {
     EXPECT_EQ(UploadNameOf(QStringLiteral("/home/u/a.b.png")), QStringLiteral("a.b"));
     EXPECT_EQ(UploadNameOf(QStringLiteral("/home/u.d/noext")), QStringLiteral("noext"));
