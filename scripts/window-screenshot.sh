@@ -70,12 +70,21 @@ wait_for() {
   fail "Timed out waiting for $what."
 }
 
-# The id of the shown window whose title is exactly $1, waiting for it.
+# The id of a shown window whose whole title matches the pattern $1, if any.
+shown_window() {
+  xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1
+}
+no_window() { [ -z "$(shown_window "$1")" ]; }
+
+# The id of a shown window whose whole title matches $1, waiting for it.
 window_named() {
   local id=''
-  find_window() { id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1) && [ -n "$id" ]; }
-  wait_for 10 "the window \"$1\"" find_window "$1"
-  echo "$id"
+  for _ in $(seq 100); do
+    id=$(shown_window "$1")
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  fail "Timed out waiting for the window \"$1\"."
 }
 
 # Writes window $1 to $2 as PNG once two captures 0.3 s apart are the same,
@@ -102,7 +111,6 @@ keys_to() {
 }
 
 # The drawings of demo-app.py, and PNG files of them for the dialogs.
-# The first is the first in the app's list.
 python3 scripts/demo-app.py --write-drawings "$work/ksd" >"$work/ksd.txt"
 mkdir -p "$work/drawings" "$work/app"
 for drawing in "$work"/ksd/*.ksd; do
@@ -124,7 +132,8 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 Xvfb -displayfd 3 -screen 0 1024x900x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb=$!
 wait_for 10 "Xvfb" test -s "$work/display"
-export DISPLAY=:$(head -1 "$work/display")
+DISPLAY=:$(head -1 "$work/display")
+export DISPLAY
 
 (cd "$work" && exec app/KomaSlateUtility) >"$work/app.log" 2>&1 &
 app=$!
@@ -143,18 +152,17 @@ keys_to "$main" alt+l Home space alt+o
 save=$(window_named "名前を付けて保存")
 capture "$save" docs/save-dialog.png
 keys_to "$save" Escape
-no_window() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 wait_for 10 "the download to end" no_window "処理中.*"
 
-# Upload the PNG of the first drawing, whose name the app holds. The whole
-# path is typed, ASCII first: xdotool can lose a non-ASCII character that
-# comes first.
-first=$(head -1 "$work/ksd.txt")
-first=$work/drawings/$(basename "$first" .ksd).png
+# Upload the PNG of a drawing the app holds, typing its path into the open
+# dialog. The first drawing with an ASCII name: xdotool type can lose
+# non-ASCII characters.
+upload=$(LC_ALL=C grep -m1 '^[ -~]*$' "$work/ksd.txt") || fail "No drawing has an ASCII name."
+upload=$work/drawings/$(basename "$upload" .ksd).png
 keys_to "$main" alt+u
 open=$(window_named "開く")
 xdotool windowfocus --sync "$open"
-xdotool type --delay 30 "$first"
+xdotool type --delay 30 "$upload"
 xdotool key Return
 overwrite=$(window_named "上書き確認")
 capture "$overwrite" docs/overwrite-dialog.png
