@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes the pictures in docs/: starts the program from build/ under a virtual
-# X server, lets scripts/demo-app.py connect as the app and works the window
+# X server, lets komaslate-devicesim connect as the app with its sample
+# drawings and works the window
 # with xdotool as a person would:
 #   docs/window.png            the main window listing the app's drawings
 #   docs/save-dialog.png       the save dialog of a download, with its check box
@@ -22,10 +23,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 program=build/app/KomaSlateUtility
 tool=build/cli/komaslate-tool
-for file in "$program" "$tool"; do
+devicesim=build/sim/komaslate-devicesim
+for file in "$program" "$tool" "$devicesim"; do
   [ -x "$file" ] || { echo "Build first: ./run.sh or cmake --build build ($file is missing)" >&2; exit 1; }
 done
-for command in Xvfb xwininfo xwd xdotool convert python3; do
+for command in Xvfb xwininfo xwd xdotool convert python3 iconv; do
   command -v "$command" >/dev/null || {
     echo "$command is missing: apt-get install -y xvfb x11-utils x11-apps xdotool imagemagick" >&2
     exit 1
@@ -54,7 +56,7 @@ trap cleanup EXIT
 
 fail() {
   echo "$1" >&2
-  [ -s "$work/demo.log" ] && { echo "demo-app.py said:" >&2; cat "$work/demo.log" >&2; }
+  [ -s "$work/demo.log" ] && { echo "komaslate-devicesim said:" >&2; cat "$work/demo.log" >&2; }
   [ -s "$work/app.log" ] && { echo "The program said:" >&2; cat "$work/app.log" >&2; }
   exit 1
 }
@@ -110,14 +112,7 @@ keys_to() {
   xdotool key --delay 50 "$@"
 }
 
-# The drawings of demo-app.py, and PNG files of them for the dialogs.
-python3 scripts/demo-app.py --write-drawings "$work/ksd" >"$work/ksd.txt"
 mkdir -p "$work/drawings" "$work/app"
-for drawing in "$work"/ksd/*.ksd; do
-  name=$(basename "$drawing" .ksd)
-  "$tool" convert "$drawing" "$work/drawings/$name.png"
-done
-drawing_count=$(wc -l <"$work/ksd.txt")
 
 # The program's settings, in its own format (UTF-16 with a byte-order mark
 # and CR LF): the save dialog opens in the sample folder with PNG chosen and
@@ -139,10 +134,18 @@ export DISPLAY
 app=$!
 main=$(window_named "KomaSlate Utility Version.*")
 
-python3 scripts/demo-app.py 127.0.0.1 "$port" >"$work/demo.log" 2>&1 &
+# The simulator fills its store with the sample drawings, then connects.
+"$devicesim" --samples --store "$work/ksd" --port "$port" >"$work/demo.log" 2>&1 &
 demo=$!
-thumbnails_arrived() { [ "$(grep -c '^GetThumb .* -> ok$' "$work/demo.log")" -ge "$drawing_count" ]; }
+drawing_count() { find "$work/ksd" -name '*.ksd' 2>/dev/null | wc -l; }
+have_drawings() { [ "$(drawing_count)" -gt 0 ]; }
+wait_for 10 "the sample drawings" have_drawings
+thumbnails_arrived() { [ "$(grep -c '^GetThumb .* -> ok' "$work/demo.log")" -ge "$(drawing_count)" ]; }
 wait_for 20 "the list and its thumbnails" thumbnails_arrived
+# PNG files of the drawings for the dialogs.
+for drawing in "$work"/ksd/*.ksd; do
+  "$tool" convert "$drawing" "$work/drawings/$(basename "$drawing" .ksd).png"
+done
 mkdir -p docs
 capture "$main" docs/window.png
 
@@ -157,7 +160,7 @@ wait_for 10 "the download to end" no_window "処理中.*"
 # Upload the PNG of a drawing the app holds, typing its path into the open
 # dialog. The first drawing with an ASCII name: xdotool type can lose
 # non-ASCII characters.
-upload=$(LC_ALL=C grep -m1 '^[ -~]*$' "$work/ksd.txt") || fail "No drawing has an ASCII name."
+upload=$(cd "$work/ksd" && ls -- *.ksd | LC_ALL=C grep -m1 '^[ -~]*$') || fail "No drawing has an ASCII name."
 upload=$work/drawings/$(basename "$upload" .ksd).png
 keys_to "$main" alt+u
 open=$(window_named "開く")
