@@ -262,6 +262,8 @@ IOverwriteChooser::Choice CKomaSlateServerDlg::ChooseOverwrite(const QString& na
 void CKomaSlateServerDlg::OnUpload() {
     QFileDialog dialog(this);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The font of the program's other dialogs, the save dialog's among them.
+    dialog.setFont(DialogFont());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(
