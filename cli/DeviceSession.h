@@ -14,7 +14,6 @@
 // connection ends. Connection events and failures are printed through the
 // message sink.
 class CDeviceSession : public QObject {
-    Q_OBJECT
 public:
     explicit CDeviceSession(quint16 nPort);
 
