@@ -16,7 +16,16 @@ QMessageBox::StandardButton ShowBox(const QString& text, QMessageBox::StandardBu
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox box(QMessageBox::Warning, ApplicationName(), shown, buttons, parent);
     box.setTextFormat(Qt::PlainText);
-    return QMessageBox::StandardButton(box.exec());
+    // A box shown while the program is busy reading or writing a file wants
+    // an answer: it gets the normal pointer, and the wait cursor comes back
+    // after it.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int answer = box.exec();
+    if (busy)
+        QApplication::restoreOverrideCursor();
+    return QMessageBox::StandardButton(answer);
 }
 
 } // namespace
