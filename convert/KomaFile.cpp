@@ -118,34 +118,35 @@ void CKomaLayer::SetName(const char* name) {
 // ---- CKomaCompress ----
 
 bool CKomaCompress::Compress(QIODevice& file, const quint8* source, qint64 count) {
+    QByteArray stream;
+    return CompressTo(stream, source, count) && WriteAll(file, stream.constData(), stream.size());
+}
+
+bool CKomaCompress::CompressTo(QByteArray& out, const quint8* source, qint64 count) {
     m_runs.clear();
     if (count < 0 || count > qint64(UINT32_MAX))
         return false;
 
-    // Literals are the bytes outside runs, gathered stretch by stretch.
-    QByteArray literals(count, Qt::Uninitialized);
+    // First the runs, and with them the number of literals (the bytes
+    // outside runs), so that the stream's size is known before any of it is
+    // written.
     qint64 literalCount = 0;
     qint64 stretchStart = 0;
-    auto takeStretch = [&](qint64 end) {
-        std::memcpy(literals.data() + literalCount, source + stretchStart,
-                    size_t(end - stretchStart));
-        literalCount += end - stretchStart;
-    };
     qint64 i = 0;
     while (i < count) {
         const qint64 length = 1 + CountEqual(source + i + 1, source + count, source[i]);
         if (length >= kMinRunLength) {
-            takeStretch(i);
+            literalCount += i - stretchStart;
             m_runs.push_back({quint32(literalCount), quint32(length), source[i]});
             stretchStart = i + length;
         }
         i += length;
     }
-    if (count > 0)
-        takeStretch(count);
+    literalCount += count - stretchStart;
 
-    QByteArray head(4 + qsizetype(m_runs.size()) * kRunRecordSize + 4, Qt::Uninitialized);
-    uchar* p = reinterpret_cast<uchar*>(head.data());
+    const qsizetype start = out.size();
+    out.resize(start + 4 + qsizetype(m_runs.size()) * kRunRecordSize + 4 + literalCount);
+    uchar* p = reinterpret_cast<uchar*>(out.data()) + start;
     LittleEndian::Put<quint32>(p, quint32(m_runs.size()));
     p += 4;
     for (const CRun& run : m_runs) {
@@ -155,8 +156,21 @@ bool CKomaCompress::Compress(QIODevice& file, const quint8* source, qint64 count
         p += kRunRecordSize;
     }
     LittleEndian::Put<quint32>(p, quint32(literalCount));
-    return WriteAll(file, head.constData(), head.size()) &&
-           WriteAll(file, literals.constData(), literalCount);
+    p += 4;
+
+    // Then the literals: the stretch of source before each run, and the rest
+    // after the last one, copied straight from the source.
+    qint64 from = 0;
+    qint64 copied = 0;
+    for (const CRun& run : m_runs) {
+        const qint64 stretch = qint64(run.m_nPosition) - copied;
+        std::memcpy(p, source + from, size_t(stretch));
+        p += stretch;
+        copied += stretch;
+        from += stretch + run.m_nLength;
+    }
+    std::memcpy(p, source + from, size_t(count - from));
+    return true;
 }
 
 bool CKomaCompress::Expand(QIODevice& file, quint8* dest, qint64 size) {
@@ -296,16 +310,26 @@ int CKomaFile::Save(QIODevice& file) const {
     LittleEndian::Put<quint16>(header.data() + kLayerCountOffset, m_nLayerCount);
     header[kTransparentOffset] = m_nTransparentIndex;
     std::memcpy(header.data() + kPaletteOffset, m_palette.data(), m_palette.size());
-    if (!WriteAll(file, header.data(), kHeaderSize))
-        return KOMA_ERR_WRITE;
 
+    // Each layer is coded into one buffer, reserved once for the largest
+    // record a layer can take (a stream is never longer than its pixels plus
+    // its two counts, since a run replaces at least 11 literals by a 9-byte
+    // record), and handed to the device in one write; the header goes with
+    // the first layer.
+    QByteArray record;
+    record.reserve(qsizetype(kHeaderSize + CKomaLayer::kNameSize + 1 + 8 + GetArea()));
+    record.append(reinterpret_cast<const char*>(header.data()), kHeaderSize);
     CKomaCompress compress;
     for (int i = 0; i < m_nLayerCount; ++i) {
         const CKomaLayer& layer = *m_layers[size_t(i)];
-        const quint8 visible = layer.GetVisible();
-        if (!WriteAll(file, layer.GetNameField(), CKomaLayer::kNameSize) ||
-            !WriteAll(file, &visible, 1) || !compress.Compress(file, layer.GetBits(), GetArea()))
+        record.append(layer.GetNameField(), CKomaLayer::kNameSize);
+        record.append(char(layer.GetVisible()));
+        if (!compress.CompressTo(record, layer.GetBits(), GetArea()) ||
+            !WriteAll(file, record.constData(), record.size()))
             return KOMA_ERR_WRITE;
+        record.resize(0);
     }
+    if (m_nLayerCount == 0 && !WriteAll(file, record.constData(), record.size()))
+        return KOMA_ERR_WRITE;
     return KOMA_OK;
 }

@@ -73,6 +73,9 @@ public:
     // Codes `count` bytes of `source` and writes one stream. Returns false
     // when a write falls short or the count does not fit the format.
     bool Compress(QIODevice& file, const quint8* source, qint64 count);
+    // The same stream appended to `out`, which grows by exactly its size.
+    // Returns false, appending nothing, when the count does not fit the format.
+    bool CompressTo(QByteArray& out, const quint8* source, qint64 count);
     // Reads one stream and decodes it into `dest` (`size` bytes). Output past
     // the end of `dest` is dropped; bytes the stream does not reach are left
     // as they were. Returns false when the run count or a run record cannot

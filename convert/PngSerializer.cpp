@@ -11,6 +11,7 @@
 #include <QtEndian>
 
 #include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -183,14 +184,44 @@ private:
 };
 
 // An 8-bit image to write: a palette image (colour type 3) with its 256
-// colours, or an RGB image (colour type 2) without a palette.
+// colours, or an RGB image (colour type 2) without a palette. Its rows come
+// from `rows`, one pointer per row, or, when `rows` is null, from `tiles`:
+// row r is then row r of each tile in turn, put together in `rowBuffer`
+// (width bytes) just before it is written, so that side-by-side pictures are
+// never copied into one whole image first.
 struct PngImage {
     png_uint_32 width = 0;
     png_uint_32 height = 0;
     int colorType = PNG_COLOR_TYPE_PALETTE;
     png_const_colorp palette = nullptr; // 256 entries; palette images only
     png_bytepp rows = nullptr;
+    const quint8* const* tiles = nullptr; // tileCount pictures, tileWidth bytes a row
+    size_t tileCount = 0;
+    size_t tileWidth = 0;
+    png_bytep rowBuffer = nullptr;
 };
+
+// zlib settings of palette images. Drawings are mostly runs of one colour:
+// zlib's run-length strategy with no PNG row filter codes them smaller than
+// the default strategy at level 6 (about a fifth on drawing-like pixels) and
+// several times faster, and it is also faster on noise, which no setting
+// compresses. The strategy gives the same output at every level above 0.
+constexpr int kPaletteZlibLevel = 1;
+constexpr int kPaletteZlibStrategy = Z_RLE;
+
+void WriteRows(png_structp png, const PngImage& image) {
+    if (image.rows) {
+        png_write_image(png, image.rows);
+        return;
+    }
+    for (png_uint_32 r = 0; r < image.height; ++r) {
+        png_bytep out = image.rowBuffer;
+        const size_t offset = size_t(r) * image.tileWidth;
+        for (size_t t = 0; t < image.tileCount; ++t, out += image.tileWidth)
+            std::memcpy(out, image.tiles[t] + offset, image.tileWidth);
+        png_write_row(png, image.rowBuffer);
+    }
+}
 
 // A libpng write structure with its info structure, writing to a device.
 class CPngWriter {
@@ -211,7 +242,8 @@ public:
 
     // Writes an 8-bit image, not interlaced, with the standard compression
     // and filter methods and nothing beyond IHDR, PLTE (palette images only),
-    // the image data and IEND.
+    // the image data and IEND. Palette images are coded with the settings
+    // above; RGB images keep libpng's defaults, whose row filters suit them.
     bool Write(PngImage& image) {
         return RunPngStep(
             m_png, m_info,
@@ -219,10 +251,14 @@ public:
                 auto* i = static_cast<PngImage*>(arg);
                 png_set_IHDR(png, info, i->width, i->height, 8, i->colorType, PNG_INTERLACE_NONE,
                              PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-                if (i->colorType == PNG_COLOR_TYPE_PALETTE)
+                if (i->colorType == PNG_COLOR_TYPE_PALETTE) {
                     png_set_PLTE(png, info, i->palette, 256);
+                    png_set_compression_level(png, kPaletteZlibLevel);
+                    png_set_compression_strategy(png, kPaletteZlibStrategy);
+                    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+                }
                 png_write_info(png, info);
-                png_write_image(png, i->rows);
+                WriteRows(png, *i);
                 png_write_end(png, nullptr);
             },
             &image);
@@ -437,46 +473,93 @@ bool CPngSerializer::ImportFrom(CKSData& document, QIODevice& device) {
     return true;
 }
 
-bool CPngSerializer::Export(const CKSData& document, const QString& path) {
-    m_strLastError.clear();
+namespace {
+
+// Writes a new file at `path` with `write`, through a temporary file that
+// replaces `path` only when `write` succeeded and the file was committed.
+template <typename Write> bool ExportToFile(const QString& path, QString& errorText, Write write) {
+    errorText.clear();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        m_strLastError = LoadStringResource(IDS_FILE_CANNOT_OPEN);
+        errorText = LoadStringResource(IDS_FILE_CANNOT_OPEN);
         return false;
     }
     // An export that fails leaves the save file uncommitted, which removes
     // its temporary file and keeps whatever was at `path`.
-    if (!ExportTo(document, file))
+    if (!write(file))
         return false;
     if (!file.commit()) {
-        m_strLastError = CFileException::WriteFault(path, file.errorString()).GetErrorMessage();
+        errorText = CFileException::WriteFault(path, file.errorString()).GetErrorMessage();
         return false;
     }
     return true;
+}
+
+// Writes `image`, whose width and rows are set, as a palette image of the
+// document's height and current palette.
+bool WritePalettePicture(const CKSData& document, PngImage& image, QIODevice& device,
+                         QString& errorText) {
+    CPngWriter writer(device);
+    if (!writer.IsReady()) {
+        errorText = LoadStringResource(IDS_PNG_SETUP_FAILED);
+        return false;
+    }
+    const std::array<quint8, 768> rgb = document.GetCurrentPalette()->GetRgb256();
+    image.height = png_uint_32(document.m_nHeight);
+    image.colorType = PNG_COLOR_TYPE_PALETTE;
+    image.palette = reinterpret_cast<png_const_colorp>(rgb.data());
+    if (!writer.Write(image)) {
+        errorText = writer.ErrorText();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool CPngSerializer::Export(const CKSData& document, const QString& path) {
+    return ExportToFile(path, m_strLastError,
+                        [&](QIODevice& file) { return ExportTo(document, file); });
+}
+
+bool CPngSerializer::ExportTiles(const CKSData& document, const QString& path) {
+    return ExportToFile(path, m_strLastError,
+                        [&](QIODevice& file) { return ExportTilesTo(document, file); });
 }
 
 bool CPngSerializer::ExportTo(const CKSData& document, QIODevice& device) {
     m_strLastError.clear();
     if (!document.IsConsistent())
         return false;
-    CPngWriter writer(device);
-    if (!writer.IsReady()) {
-        m_strLastError = LoadStringResource(IDS_PNG_SETUP_FAILED);
-        return false;
-    }
-    const std::array<quint8, 768> rgb = document.GetCurrentPalette()->GetRgb256();
-    const png_uint_32 width = png_uint_32(document.m_nWidth);
-    const png_uint_32 height = png_uint_32(document.m_nHeight);
     // libpng only reads the rows it is given.
     std::vector<png_bytep> rows =
-        TopDownRows(document.GetCurrentLayer()->m_pBits.get(), height, width);
-    PngImage image{width, height, PNG_COLOR_TYPE_PALETTE,
-                   reinterpret_cast<png_const_colorp>(rgb.data()), rows.data()};
-    if (!writer.Write(image)) {
-        m_strLastError = writer.ErrorText();
+        TopDownRows(document.GetCurrentLayer()->m_pBits.get(), png_uint_32(document.m_nHeight),
+                    size_t(document.m_nWidth));
+    PngImage image;
+    image.width = png_uint_32(document.m_nWidth);
+    image.rows = rows.data();
+    return WritePalettePicture(document, image, device, m_strLastError);
+}
+
+bool CPngSerializer::ExportTilesTo(const CKSData& document, QIODevice& device) {
+    m_strLastError.clear();
+    if (!document.IsConsistent())
         return false;
-    }
-    return true;
+    const size_t count = size_t(document.GetLayerCount());
+    const size_t tileWidth = size_t(document.m_nWidth);
+    if (tileWidth * count > PNG_UINT_31_MAX)
+        return false;
+    std::vector<const quint8*> tiles(count);
+    for (size_t i = 0; i < count; ++i)
+        tiles[i] = document.m_pLayers->GetLayer(int(i))->m_pBits.get();
+    std::vector<quint8> rowBuffer(tileWidth * count);
+    PngImage image;
+    image.width = png_uint_32(tileWidth * count);
+    image.tiles = tiles.data();
+    image.tileCount = count;
+    image.tileWidth = tileWidth;
+    image.rowBuffer = rowBuffer.data();
+    return WritePalettePicture(document, image, device, m_strLastError);
 }
 
 bool WriteRgbPng(QIODevice& device, quint32 width, quint32 height, const quint8* rgb) {

@@ -18,18 +18,24 @@ public:
 
     QString GetDescription() const override;
     QString GetExtension() const override;
-    int GetCapabilities() const override { return CAP_IMPORT | CAP_EXPORT; }
+    int GetCapabilities() const override { return CAP_IMPORT | CAP_EXPORT | CAP_TILES; }
     bool Import(CKSData& document, const QString& path) override;
     // Writes through a temporary file that replaces the file at `path` only
     // once the whole image is written, so a failure leaves any earlier file
     // as it was and no partial file behind.
     bool Export(const CKSData& document, const QString& path) override;
+    // The same for the document's layers side by side, layer 0 leftmost; each
+    // row is put together from the layers as it is written.
+    bool ExportTiles(const CKSData& document, const QString& path) override;
 
     // Reads a PNG image from an open readable device into `document`.
     bool ImportFrom(CKSData& document, QIODevice& device);
     // Writes `document` as a PNG image to an open writable device. A document
     // that cannot be read as a picture fails with no text.
     bool ExportTo(const CKSData& document, QIODevice& device);
+    // Writes the document's layers side by side as one PNG image; the same
+    // picture as ExportTo of a one-layer document holding them so.
+    bool ExportTilesTo(const CKSData& document, QIODevice& device);
 };
 
 // Writes an 8-bit RGB image (colour type 2) to an open writable device:

@@ -11,6 +11,7 @@ public:
         CAP_IMPORT = 1, // reads files; offered for upload
         CAP_EXPORT = 2, // writes files; offered when a download is saved
         CAP_LAYERS = 4, // keeps layers, so exports pass multi-layer documents unchanged
+        CAP_TILES = 8,  // writes the layers side by side itself (ExportTiles)
     };
 
     virtual ~CSerializer() = default;
@@ -29,6 +30,14 @@ public:
     }
     // Writes `document` to a new file at `path`; same error convention.
     virtual bool Export(const CKSData& document, const QString& path) {
+        (void)document, (void)path;
+        return false;
+    }
+
+    // For CAP_TILES: writes the layers of a consistent document side by
+    // side, layer 0 leftmost, as one picture with the document's current
+    // palette; same error convention.
+    virtual bool ExportTiles(const CKSData& document, const QString& path) {
         (void)document, (void)path;
         return false;
     }

@@ -36,12 +36,18 @@ void CopyCurrentPalette(const CKSData& source, CKSData& target) {
     std::memcpy(to.m_pColors.get(), rgb.data(), rgb.size());
 }
 
+// True when the layers side by side are no wider than a 32-bit width holds.
+bool TiledWidthFits(const CKSData& document) {
+    return qint64(document.m_nWidth) * document.GetLayerCount() <= INT_MAX;
+}
+
 // One layer holding all layers of a consistent document side by side, layer 0
 // leftmost; null when the combined width does not fit a 32-bit value.
+
 std::unique_ptr<CKSData> TileLayers(const CKSData& document) {
     const int count = document.GetLayerCount();
     const qint64 tiledWidth = qint64(document.m_nWidth) * count;
-    if (tiledWidth > INT_MAX)
+    if (!TiledWidthFits(document))
         return nullptr;
     auto tiled = std::make_unique<CKSData>();
     tiled->Create(qint32(tiledWidth), document.m_nHeight);
@@ -167,6 +173,10 @@ bool ExportDocument(const CSerializerList& list, const CKSData& document, const 
             return false;
         const bool layered = document.GetLayerCount() >= 2;
         std::unique_ptr<CKSData> arranged;
+        // A type that tiles by itself reads the layers in place, without a
+        // tiled copy of the whole document.
+        if (layered && tileLayers && (serializer->GetCapabilities() & CSerializer::CAP_TILES))
+            return TiledWidthFits(document) && serializer->ExportTiles(document, path);
         if (layered && tileLayers) {
             arranged = TileLayers(document);
             if (!arranged)

@@ -12,6 +12,7 @@
 #include <QtEndian>
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstring>
 
@@ -121,6 +122,46 @@ TEST(PngExport, WritesTheCurrentLayerWithTheCurrentPalette) {
     EXPECT_EQ(Pixels(back),
               (std::vector<quint8>{100, 101, 102, 103, 100, 101, 102, 103, 100, 101, 102, 103}));
     EXPECT_EQ(Colors(*back.GetCurrentPalette()), Colors(*second));
+}
+
+// Palette images are coded with zlib's run-length strategy and no row filter:
+// every row of the inflated image data starts with filter type 0.
+TEST(PngExport, PaletteRowsAreStoredUnfiltered) {
+    CKSData document;
+    MakeDocument(document, 40, 30, 1, [](int, int x, int y) { return quint8(x / 7 + y); });
+    CPngSerializer serializer;
+    const QByteArray idat = ChunkData(ExportToBytes(serializer, document), "IDAT");
+    ASSERT_FALSE(idat.isEmpty());
+    QByteArray rows(30 * 41, '\xff');
+    uLongf length = uLongf(rows.size());
+    ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(rows.data()), &length,
+                         reinterpret_cast<const Bytef*>(idat.constData()), uLong(idat.size())),
+              Z_OK);
+    ASSERT_EQ(length, uLongf(rows.size()));
+    for (int r = 0; r < 30; ++r)
+        EXPECT_EQ(rows[r * 41], '\0') << r;
+}
+
+// The layers side by side, put together row by row as they are written, give
+// the same file as a one-layer document that holds them so.
+TEST(PngExport, TiledExportEqualsTheExportOfTheLayersLaidSideBySide) {
+    CKSData layered;
+    MakeDocument(layered, 5, 4, 3,
+                 [](int layer, int x, int y) { return quint8(layer * 60 + y * 5 + x); });
+    CKSData tiled;
+    MakeDocument(tiled, 15, 4, 1,
+                 [](int, int x, int y) { return quint8(x / 5 * 60 + y * 5 + x % 5); });
+    CPngSerializer serializer;
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(serializer.ExportTilesTo(layered, buffer));
+    const QByteArray expected = ExportToBytes(serializer, tiled);
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_EQ(buffer.data(), expected);
+
+    CKSData back;
+    ASSERT_TRUE(ImportBytes(serializer, back, buffer.data()));
+    EXPECT_EQ(Pixels(back), Pixels(tiled));
 }
 
 TEST(PngExport, InconsistentDocumentFailsWithoutTextAndWritesNothing) {

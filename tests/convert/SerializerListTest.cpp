@@ -422,7 +422,8 @@ TEST(SerializerList, StandardRegistryHoldsPngThenKom) {
     EXPECT_EQ(png->GetDescription(), QStringLiteral("PNG - Portable Network Graphics"));
     EXPECT_EQ(kom->GetDescription(), QStringLiteral("KOM - Koma Pixel Editor"));
     EXPECT_EQ(png->GetExtension(), ".png");
-    EXPECT_EQ(png->GetCapabilities(), CSerializer::CAP_IMPORT | CSerializer::CAP_EXPORT);
+    EXPECT_EQ(png->GetCapabilities(),
+              CSerializer::CAP_IMPORT | CSerializer::CAP_EXPORT | CSerializer::CAP_TILES);
     EXPECT_EQ(kom->GetExtension(), ".kom");
     EXPECT_EQ(kom->GetCapabilities(),
               CSerializer::CAP_IMPORT | CSerializer::CAP_EXPORT | CSerializer::CAP_LAYERS);
