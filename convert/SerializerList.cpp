@@ -43,7 +43,6 @@ bool TiledWidthFits(const CKSData& document) {
 
 // One layer holding all layers of a consistent document side by side, layer 0
 // leftmost; null when the combined width does not fit a 32-bit value.
-
 std::unique_ptr<CKSData> TileLayers(const CKSData& document) {
     const int count = document.GetLayerCount();
     const qint64 tiledWidth = qint64(document.m_nWidth) * count;
