@@ -118,8 +118,12 @@ int RunPush(const CPushOptions& options) {
     bool allDone = true;
     for (const QString& path : options.files) {
         CKSData document;
-        const std::optional<QString> name =
-            PrepareUpload(DocumentFiles::Serializers(), path, session.ProtocolVersion(), document);
+        const std::optional<QString> name = PrepareUpload(
+            path, session.ProtocolVersion(), document, [](CKSData& target, const QString& file) {
+                // Device documents (a pull's .ksd backups) too.
+                QString format;
+                return DocumentFiles::Read(file, target, format);
+            });
         if (!name) {
             ShowMessage(FormatStringResource(IDS_TOOL_NOT_UPLOADED, {path}));
             allDone = false;

@@ -31,7 +31,7 @@ const char kUsage[] =
     "      (png by default; ksd keeps the document bytes as received). Existing files\n"
     "      are kept and a numbered name is chosen, unless --overwrite.\n"
     "  komaslate-tool push FILE... [--overwrite | --rename] [--port P]\n"
-    "      Waits for the app, then uploads the PNG and KOM files with the checks of the\n"
+    "      Waits for the app, then uploads the PNG, KOM and KSD files with the checks of the\n"
     "      window's upload. A name the app already holds is skipped, unless --overwrite\n"
     "      (replace it) or --rename (upload under the name the app proposes). Then prints\n"
     "      the app's drawings, one name a line.\n"

@@ -5,7 +5,6 @@
 #include "base/MessageSink.h"
 #include "base/StringTable.h"
 #include "base/TextRoutines.h"
-#include "convert/SerializerList.h"
 #include "link/TransferPackets.h"
 #include "model/KSData.h"
 
@@ -61,8 +60,9 @@ QString CheckUploadLimits(const CKSData& document, int protocolVersion) {
     return {};
 }
 
-std::optional<QString> PrepareUpload(const CSerializerList& serializers, const QString& path,
-                                     int protocolVersion, CKSData& document) {
+std::optional<QString>
+PrepareUpload(const QString& path, int protocolVersion, CKSData& document,
+              const std::function<bool(CKSData&, const QString&)>& readFile) {
     const QString name = UploadNameOf(path);
     if (const QString refusal = CheckUploadName(name, protocolVersion); !refusal.isEmpty()) {
         ShowMessage(refusal);
@@ -74,7 +74,7 @@ std::optional<QString> PrepareUpload(const CSerializerList& serializers, const Q
         ShowMessage(FormatStringResource(IDS_NAME_NOT_SENDABLE, {QFileInfo(path).fileName()}));
         return std::nullopt;
     }
-    if (!ImportDocument(serializers, document, path))
+    if (!readFile(document, path))
         return std::nullopt;
     if (const QString refusal = CheckUploadLimits(document, protocolVersion); !refusal.isEmpty()) {
         ShowMessage(refusal);

@@ -2,10 +2,10 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class CKSData;
-class CSerializerList;
 
 // What the app accepts, by the protocol version it reported. Each check
 // returns the message to show for the first rule the upload breaks, or an
@@ -25,8 +25,8 @@ QString CheckUploadLimits(const CKSData& document, int protocolVersion);
 
 // The whole check of one local file before it is uploaded, in order: the
 // name's length, whether the name can travel in a request line, reading
-// the file into `document`, the picture's limits. Every refusal is shown
-// through the message sink. Returns the name to upload under, or nothing
-// when the file is refused.
-std::optional<QString> PrepareUpload(const CSerializerList& serializers, const QString& path,
-                                     int protocolVersion, CKSData& document);
+// the file into `document` with `readFile` (which shows its own failures),
+// the picture's limits. Every refusal is shown through the message sink.
+// Returns the name to upload under, or nothing when the file is refused.
+std::optional<QString> PrepareUpload(const QString& path, int protocolVersion, CKSData& document,
+                                     const std::function<bool(CKSData&, const QString&)>& readFile);

@@ -298,7 +298,10 @@ bool CKomaSlateServerDlg::UploadFile(const QString& path) {
         // The wait cursor covers reading and checking the file; the
         // transaction window and its questions show the normal one.
         CWaitCursor waitCursor;
-        name = PrepareUpload(m_serializerList, path, m_nProtocolVersion, document);
+        name = PrepareUpload(path, m_nProtocolVersion, document,
+                             [this](CKSData& target, const QString& file) {
+                                 return ImportDocument(m_serializerList, target, file);
+                             });
     }
     if (!name)
         return false;

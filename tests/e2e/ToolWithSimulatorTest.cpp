@@ -63,6 +63,15 @@ TEST(ToolWithSimulator, PullsAndPushesTheSimulatorsDrawings) {
     ASSERT_GE(stored.size(), 2);
     EXPECT_EQ(StoreFiles(backup), stored);
 
+    // Pushed back over the drawings, the backup leaves the store as it was.
+    QStringList ksdFiles;
+    for (const QString& name : FilesIn(backup, "*.ksd"))
+        ksdFiles.append(QDir(backup).filePath(name));
+    run = RunWithSimulator(QStringList({"push"}) + ksdFiles + QStringList({"--overwrite"}), store);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.simLog.count("SetFile"), stored.size()) << run.simLog.toStdString();
+    EXPECT_EQ(StoreFiles(store), stored);
+
     // KOM files pulled and pushed back over the drawings: each is replaced
     // by the document the import reads from its KOM file, which keeps all
     // a KOM file holds (the same KOM export). The document's text and
