@@ -1,5 +1,6 @@
 #include "EndToEndSupport.h"
 
+#include "mainwnd/WindowTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
@@ -79,30 +80,11 @@ void PutDrawing(const QString& store, const QString& name, const CKSData& docume
     file.write(Bytes(document));
 }
 
-CKSData Drawing(int width, int height, int layers) {
-    CKSData document;
-    document.Create(width, height);
-    for (int i = 1; i < layers; ++i)
-        document.m_pLayers->AddNewLayer(width, height, i);
-    for (int i = 0; i < layers; ++i) {
-        quint8* bits = document.m_pLayers->GetLayer(i)->m_pBits.get();
-        for (int p = 0; p < width * height; ++p)
-            bits[p] = quint8((p % 7 == i) ? 10 + i : 0);
-    }
-    return document;
-}
-
 CKSData PlainDrawing(int width, int height) {
     CKSData document;
     document.Create(width, height);
     std::fill_n(document.GetCurrentLayer()->m_pBits.get(), width * height, quint8(3));
     return document;
-}
-
-QByteArray Bytes(const CKSData& document) {
-    QByteArray bytes;
-    EXPECT_TRUE(document.SaveToBytes(bytes, nullptr));
-    return bytes;
 }
 
 CKSData Document(const QByteArray& bytes) {

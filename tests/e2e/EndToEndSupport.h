@@ -56,10 +56,8 @@ QMap<QString, QByteArray> StoreFiles(const QString& store);
 // Writes `document` into `store` as drawing `name`.
 void PutDrawing(const QString& store, const QString& name, const CKSData& document);
 
-// A drawing of `layers` layers with a different pattern on each.
-CKSData Drawing(int width, int height, int layers);
 // A drawing of one colour, whose thumbnail is small.
 CKSData PlainDrawing(int width, int height);
-// A device document's bytes, and back.
-QByteArray Bytes(const CKSData& document);
+// A device document from its bytes (Drawing and Bytes are in the window
+// tests' support).
 CKSData Document(const QByteArray& bytes);

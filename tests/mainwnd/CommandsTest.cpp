@@ -26,26 +26,6 @@ namespace {
 
 const QString kKomFilter = QStringLiteral("KOM - Koma Pixel Editor (*.kom)");
 
-// A drawing of `layers` layers with a different pattern on each.
-CKSData Drawing(int width, int height, int layers) {
-    CKSData document;
-    document.Create(width, height);
-    for (int i = 1; i < layers; ++i)
-        document.m_pLayers->AddNewLayer(width, height, i);
-    for (int i = 0; i < layers; ++i) {
-        quint8* bits = document.m_pLayers->GetLayer(i)->m_pBits.get();
-        for (int p = 0; p < width * height; ++p)
-            bits[p] = quint8((p % 7 == i) ? 10 + i : 0);
-    }
-    return document;
-}
-
-QByteArray Bytes(const CKSData& document) {
-    QByteArray bytes;
-    EXPECT_TRUE(document.SaveToBytes(bytes, nullptr));
-    return bytes;
-}
-
 QByteArray ReadFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

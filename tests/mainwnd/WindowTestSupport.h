@@ -9,6 +9,7 @@
 #include "link/dialogs/WaitDlg.h"
 #include "mainwnd/FileListCtrl.h"
 #include "mainwnd/KomaSlateServerDlg.h"
+#include "model/KSData.h"
 #include "ui/MessageBoxSink.h"
 
 #include <QApplication>
@@ -94,6 +95,11 @@ QString Shown(const QString& message);
 // PNG bytes of `image`, and a thumbnail reply carrying them.
 QByteArray PngBytes(const QImage& image);
 QByteArray ThumbReply(const QImage& image);
+// A drawing of `layers` layers with a different pattern on each, and its
+// bytes as a device document.
+CKSData Drawing(int width, int height, int layers);
+QByteArray Bytes(const CKSData& document);
+
 // A picture of one colour.
 QImage Filled(int width, int height, QRgb colour);
 
