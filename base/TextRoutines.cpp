@@ -84,14 +84,7 @@ void SplitString(QByteArrayList& result, const QByteArray& text, const QByteArra
     SplitAny(result, text, delimiter, trim);
 }
 
-bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out) {
-    out.resize(0); // keeps any capacity the caller already has
-    const qint64 count = qint64(text.size()) - start;
-    if (count & 1)
-        return false;
-    if (count <= 0)
-        return true;
-    out.resize(count / 2);
+void DecodeHexPairs(const char* in, qint64 pairs, char* out) {
     // One lookup per pair of characters, indexed by their two bytes as they
     // lie in memory; pairs that are not two plain hex digits take the slow
     // path, which reads them exactly as strtol would.
@@ -111,14 +104,24 @@ bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out) {
         }
         return table;
     }();
-    const char* in = text.constData() + start;
-    quint8* dest = reinterpret_cast<quint8*>(out.data());
-    for (qint64 i = 0, n = count / 2; i < n; ++i, in += 2) {
+    auto* dest = reinterpret_cast<quint8*>(out);
+    for (qint64 i = 0; i < pairs; ++i, in += 2) {
         quint16 key;
         std::memcpy(&key, in, 2);
         const qint16 value = kPairValue[key];
         dest[i] = value >= 0 ? quint8(value) : ReadHexPairSlowly(in[0], in[1]);
     }
+}
+
+bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out) {
+    out.resize(0); // keeps any capacity the caller already has
+    const qint64 count = qint64(text.size()) - start;
+    if (count & 1)
+        return false;
+    if (count <= 0)
+        return true;
+    out.resize(count / 2);
+    DecodeHexPairs(text.constData() + start, count / 2, out.data());
     return true;
 }
 

@@ -22,6 +22,10 @@ void SplitString(QByteArrayList& result, const QByteArray& text, const QByteArra
 // accepted, reading stops at the first non-digit, a pair that starts with no
 // digit reads as 0; the low 8 bits of the number make the byte.
 bool HexToBytes(const QByteArray& text, qint64 start, QByteArray& out);
+// The pairs of HexToBytes without the framing: decodes `pairs` pairs of
+// characters from `in` into `pairs` bytes at `out`, each read as HexToBytes
+// reads it (for text that arrives in pieces).
+void DecodeHexPairs(const char* in, qint64 pairs, char* out);
 // Decodes text made of hexadecimal digits only (either case), two per byte.
 // False, with `out` empty, on an odd count or any other character: text from
 // a peer that must be exactly what was meant.

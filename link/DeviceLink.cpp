@@ -1,18 +1,12 @@
 #include "link/DeviceLink.h"
 
-#include "base/MessageFormat.h"
-#include "base/StringTable.h"
-
-#include "link/Packet.h"
-
 #include <QMetaObject>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 CDeviceLink::CDeviceLink(quint16 nPort, const QHostAddress& address, QObject* parent)
-    : QObject(parent), m_nPort(nPort), m_address(address), m_listenSocket(*this), m_socket(*this) {}
+    : QObject(parent), m_nPort(nPort), m_address(address), m_listenSocket(*this), m_socket(*this),
+      m_framer(*this, MAX_LINE_LENGTH, MAX_UNTAKEN) {}
 
 CDeviceLink::~CDeviceLink() = default;
 
@@ -45,7 +39,7 @@ qsizetype CDeviceLink::PendingSendBytes() const {
 }
 
 qsizetype CDeviceLink::PendingReceiveBytes() const {
-    return m_recvBuffer.size() - (m_nRecvStart - m_nRecvBase);
+    return m_framer.PendingBytes();
 }
 
 // ---- Accepting ----
@@ -92,9 +86,7 @@ CServerEvent* CDeviceLink::CloseConnection() {
     m_bCanSend = false;
     m_sendBuffer.clear();
     m_nSendStart = 0;
-    m_recvBuffer.clear();
-    m_nRecvBase = m_nRecvStart = m_nLineStart = 0;
-    m_lineEnds.clear();
+    m_framer.Clear();
     m_nRepliesOwed = m_nRepliesToDrop = 0;
     ++m_nGeneration;
     return pEvent;
@@ -165,8 +157,10 @@ void CDeviceLink::DetachTransaction(CServerEvent* pEvent) {
 void CDeviceLink::CancelOutstanding() {
     m_nRepliesToDrop += m_nRepliesOwed;
     m_nRepliesOwed = 0;
-    // Replies already received but not yet handed over lose their owner too.
+    // Replies already received but not yet handed over lose their owner
+    // too, and a value being streamed stops reaching its transaction.
     ++m_nGeneration;
+    m_framer.DropStream();
 }
 
 quint64 CDeviceLink::TakeReplyOwner() {
@@ -243,21 +237,17 @@ void CDeviceLink::ReceiveFromDevice() {
     const quint64 nSerial = m_nSerial;
     while (m_nSerial == nSerial && m_socket.BytesAvailable() > 0) {
         const qint64 nWant = std::min(m_socket.BytesAvailable(), READ_CHUNK);
-        const qsizetype nOld = m_recvBuffer.size();
-        m_recvBuffer.resize(nOld + nWant);
-        const qint64 nRead = m_socket.Receive(m_recvBuffer.data() + nOld, nWant);
+        const qint64 nRead = m_socket.Receive(m_framer.Prepare(nWant), nWant);
         if (nRead < 0) {
-            m_recvBuffer.resize(nOld);
             FailConnection(MakeSocketError(m_socket.LastError()));
             return;
         }
-        m_recvBuffer.resize(nOld + nRead);
         if (CServerEvent* pEvent = EventOfCurrentConnection())
             pEvent->OnReceived(nRead);
         if (m_nSerial != nSerial)
             return;
         CSocketError error;
-        if (!ScanReceived(nOld, error)) {
+        if (!m_framer.Commit(nRead, error)) {
             FailConnection(error);
             return;
         }
@@ -266,56 +256,16 @@ void CDeviceLink::ReceiveFromDevice() {
     }
     // Handlers never run inside the read notification: Qt raises no further
     // readyRead while one is being handled, and a handler may run a modal loop.
-    if (!m_lineEnds.empty())
+    if (m_framer.HasLine())
         PostDispatch();
 }
 
-bool CDeviceLink::ScanReceived(qsizetype nFrom, CSocketError& error) {
-    const char* pData = m_recvBuffer.constData();
-    const qsizetype nSize = m_recvBuffer.size();
-    for (qsizetype i = nFrom; i < nSize;) {
-        const void* pFeed = std::memchr(pData + i, '\n', size_t(nSize - i));
-        if (!pFeed)
-            break;
-        const qsizetype nFeed = static_cast<const char*>(pFeed) - pData;
-        const qint64 nEnd = m_nRecvBase + nFeed;
-        if (nEnd - m_nLineStart > MAX_LINE_LENGTH)
-            break;
-        // A line without a colon is no packet: it is dropped and answers no
-        // request, so the reply that follows still reaches its transaction.
-        const qsizetype nLineStart = qsizetype(m_nLineStart - m_nRecvBase);
-        const bool bPacket =
-            std::memchr(pData + nLineStart, ':', size_t(nFeed - nLineStart)) != nullptr;
-        const quint64 nGeneration = bPacket ? TakeReplyOwner() : 0;
-        if (nGeneration == 0 && m_lineEnds.empty())
-            m_nRecvStart = nEnd + 1; // nobody waits for it: drop it now
-        else
-            m_lineEnds.push_back({nEnd, nGeneration});
-        m_nLineStart = nEnd + 1;
-        i = nFeed + 1;
-    }
-    if (m_nRecvBase + nSize - m_nLineStart > MAX_LINE_LENGTH) {
-        error = {EMSGSIZE, FormatStringResource(IDS_LINE_TOO_LONG, {qint64(MAX_LINE_LENGTH)})};
-        return false;
-    }
-    if (PendingReceiveBytes() > MAX_UNTAKEN) {
-        error = {EMSGSIZE, FormatStringResource(IDS_TOO_MUCH_UNTAKEN, {qint64(MAX_UNTAKEN)})};
-        return false;
-    }
-    CompactReceiveBuffer();
-    return true;
-}
-
-void CDeviceLink::CompactReceiveBuffer() {
-    const qsizetype nTaken = m_nRecvStart - m_nRecvBase;
-    if (nTaken == m_recvBuffer.size()) {
-        m_recvBuffer.clear();
-    } else if (nTaken > m_recvBuffer.size() / 2) {
-        m_recvBuffer.remove(0, nTaken);
-    } else {
-        return;
-    }
-    m_nRecvBase = m_nRecvStart;
+quint64 CDeviceLink::RoutePacket(QByteArrayView name, IValueStream*& pStream) {
+    const quint64 nOwner = TakeReplyOwner();
+    if (nOwner != 0)
+        if (CServerEvent* pEvent = EventOfCurrentConnection())
+            pStream = pEvent->StreamValueOf(name);
+    return nOwner;
 }
 
 void CDeviceLink::PostDispatch() {
@@ -334,23 +284,17 @@ void CDeviceLink::DispatchLines() {
     m_bDispatchPosted = false;
     // Handlers may open modal loops, close the connection or send the next
     // request; every pass therefore reads the state afresh.
-    while (!m_lineEnds.empty()) {
+    while (m_framer.HasLine()) {
         CServerEvent* pEvent = EventOfCurrentConnection();
-        const CLineEnd lineEnd = m_lineEnds.front();
-        const bool bForEvent = pEvent && lineEnd.nGeneration == m_nGeneration;
+        const bool bForEvent = pEvent && m_framer.FrontOwner() == m_nGeneration;
         // A line for a handler that is still running waits; the call that
         // runs that handler goes on draining when the handler returns.
         if (bForEvent && HandlerRunning(pEvent))
             return;
-        m_lineEnds.pop_front();
-        const QByteArrayView line(m_recvBuffer.constData() + (m_nRecvStart - m_nRecvBase),
-                                  lineEnd.nEnd - m_nRecvStart);
         QByteArray name;
         QByteArray value;
-        const bool bPacket = bForEvent && SplitPacketLine(line, name, value);
-        m_nRecvStart = lineEnd.nEnd + 1;
-        CompactReceiveBuffer();
-        if (!bPacket)
+        const bool bPacket = m_framer.TakeLine(name, value);
+        if (!bForEvent || !bPacket)
             continue;
         m_runningHandlers.push_back(pEvent);
         pEvent->OnPacket(std::move(name), std::move(value));

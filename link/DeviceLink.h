@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/LineFramer.h"
 #include "link/MySocket.h"
 #include "link/Packet.h"
 #include "link/ServerEvent.h"
@@ -9,7 +10,6 @@
 #include <QHostAddress>
 #include <QObject>
 
-#include <deque>
 #include <vector>
 
 // The byte level of the connection to the app: the listening socket, the one
@@ -20,14 +20,15 @@
 // run nested event loops; the link therefore never calls OnPacket from inside
 // a socket notification, never hands a line to a handler that is still
 // running, and delivers the accept notification through a queued call.
-class CDeviceLink : public QObject, private CMySocket::INotify {
+class CDeviceLink : public QObject, private CMySocket::INotify, private CLineFramer::IRouter {
     Q_OBJECT
 public:
     // A line longer than this (in bytes, without its line feed) ends the
     // connection as a socket failure.
     static constexpr qsizetype MAX_LINE_LENGTH = MAX_PACKET_LINE_LENGTH;
-    // Bytes asked for by one read of the connection.
-    static constexpr qint64 READ_CHUNK = 10485760;
+    // Bytes asked for by one read of the connection: small enough that a
+    // streamed reply is decoded in short steps.
+    static constexpr qint64 READ_CHUNK = 1024 * 1024;
 
     // Listens on address:nPort once Listen is called; nPort 0 picks a free port.
     explicit CDeviceLink(quint16 nPort, const QHostAddress& address = QHostAddress::AnyIPv4,
@@ -89,13 +90,6 @@ signals:
     void SocketFailed(quint64 nSerial, int nErrorCode, const QString& strErrorText);
 
 private:
-    // One complete line in the receive buffer, by the stream offset of its
-    // line feed, and the transaction generation it answers (0: dropped).
-    struct CLineEnd {
-        qint64 nEnd;
-        quint64 nGeneration;
-    };
-
     // At most this many bytes wait in the socket's own buffer; the rest of
     // the queue stays in m_sendBuffer until the system takes some.
     static constexpr qint64 SEND_WINDOW = 1024 * 1024;
@@ -109,16 +103,17 @@ private:
     void OnClose(CMySocket& socket) override;
     void OnSocketError(CMySocket& socket, QAbstractSocket::SocketError error) override;
 
+    // CLineFramer::IRouter: a packet line answers the oldest request still
+    // owed (tagged with the transaction generation), and its value goes to
+    // the running transaction's stream when it asks for one.
+    quint64 RoutePacket(QByteArrayView name, IValueStream*& pStream) override;
+
     void AcceptPending();
     void ReceiveFromDevice();
     void FlushSendBuffer();
     void DispatchLines();
     void PostDispatch();
-    // Finds the line feeds from m_recvBuffer[nFrom] on; false (with the
-    // reason in `error`) when a line or the untaken data grew too long.
-    bool ScanReceived(qsizetype nFrom, CSocketError& error);
     quint64 TakeReplyOwner();
-    void CompactReceiveBuffer();
     bool HandlerRunning(const CServerEvent* pEvent) const;
     CServerEvent* EventOfCurrentConnection() const;
     // Closes the connection and resets every per-connection state; returns
@@ -145,11 +140,7 @@ private:
     QByteArray m_sendBuffer;
     qsizetype m_nSendStart = 0; // bytes at the front of m_sendBuffer already handed over
 
-    QByteArray m_recvBuffer;
-    qint64 m_nRecvBase = 0;  // stream offset of m_recvBuffer[0]
-    qint64 m_nRecvStart = 0; // stream offset of the first byte not yet taken
-    qint64 m_nLineStart = 0; // stream offset where the unfinished line starts
-    std::deque<CLineEnd> m_lineEnds;
+    CLineFramer m_framer;
 
     bool m_bAcceptPosted = false;
     bool m_bDispatchPosted = false;

@@ -13,17 +13,27 @@
 
 #include <QBuffer>
 
+namespace {
+
+// The size the list gave, when a reply carrying it could pass the link;
+// otherwise (unknown, or an app's figure that is no estimate) -1.
+qint64 PlausibleSize(qint64 nSizeBytes) {
+    return nSizeBytes >= 0 && nSizeBytes <= CDeviceLink::MAX_LINE_LENGTH / 2 ? nSizeBytes : -1;
+}
+
+} // namespace
+
 CGetFileTransaction::CGetFileTransaction(CDeviceLink& link, IDownloadTarget& target,
                                          const QByteArray& rawName, qint64 nSizeBytes)
-    : CTransaction(link), m_target(target), m_strFileName(rawName), m_nSizeBytes(nSizeBytes) {}
+    : CTransaction(link), m_target(target), m_strFileName(rawName), m_nSizeBytes(nSizeBytes),
+      m_reader(PlausibleSize(nSizeBytes)) {}
 
 qint64 CGetFileTransaction::ExpectedReceiveBytes() const {
-    // A size from the app whose reply could never pass the link is no
-    // estimate (and is kept from overflowing here).
-    if (m_nSizeBytes < 0 || m_nSizeBytes > CDeviceLink::MAX_LINE_LENGTH / 2)
+    const qint64 nSize = PlausibleSize(m_nSizeBytes);
+    if (nSize < 0)
         return 0;
     // "ok:", the digest, its separator, two digits a byte and the line feed.
-    return 3 + 32 + 1 + 2 * m_nSizeBytes + 1;
+    return 3 + 32 + 1 + 2 * nSize + 1;
 }
 
 QString CGetFileTransaction::GetWaitMessage() const {
@@ -34,14 +44,25 @@ void CGetFileTransaction::StartRequest() {
     SendRequest(MakeRequestLine("GetFile", m_strFileName));
 }
 
+IValueStream* CGetFileTransaction::StreamValueOf(QByteArrayView name) {
+    // One request, one reply: a second "ok" is not mixed into the first.
+    if (name != "ok" || m_bReplyStreamed)
+        return nullptr;
+    m_bReplyStreamed = true;
+    return &m_reader;
+}
+
 void CGetFileTransaction::OnPacket(QByteArray name, QByteArray value) {
     if (name != "ok") {
         ReportErrorReply(name, value);
         End(kFailed);
         return;
     }
-    CDownloadReply reply = CDownloadReply::Parse(value);
-    value = QByteArray(); // the hexadecimal text is no longer needed
+    // A streamed value arrives empty here; one that was not streamed is
+    // read now, by the same reader.
+    m_reader.AppendValue(value.constData(), value.size());
+    value = QByteArray();
+    CDownloadReply reply = m_reader.Finish();
     if (!reply.IsVerified()) {
         ShowMessage(LoadStringResource(IDS_HASH_MISMATCH));
         End(kFailed);

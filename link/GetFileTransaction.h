@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/Transaction.h"
+#include "link/TransferPackets.h"
 
 class CKSData;
 
@@ -28,6 +29,8 @@ public:
 
     QString GetWaitMessage() const override;
     qint64 ExpectedReceiveBytes() const override;
+    // The "ok" reply is decoded and hashed while it arrives.
+    IValueStream* StreamValueOf(QByteArrayView name) override;
     void OnPacket(QByteArray name, QByteArray value) override;
 
 protected:
@@ -37,4 +40,6 @@ private:
     IDownloadTarget& m_target;
     QByteArray m_strFileName;
     qint64 m_nSizeBytes;
+    CDownloadReplyReader m_reader;
+    bool m_bReplyStreamed = false;
 };

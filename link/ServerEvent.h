@@ -1,6 +1,9 @@
 #pragma once
 
+#include "link/ValueStream.h"
+
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QtGlobal>
 
 // What the connection owner tells the running transaction. Every operation
@@ -12,6 +15,15 @@ public:
     // Bytes just read from the connection (after every read, before the bytes
     // are examined).
     virtual void OnReceived(qint64 nBytes) { Q_UNUSED(nBytes); }
+
+    // A reply line for this transaction named `name` has begun to arrive.
+    // A stream returned here receives the line's value as it arrives, and
+    // OnPacket then gets an empty value. Called from inside the read
+    // notification, so the stream must not run event loops.
+    virtual IValueStream* StreamValueOf(QByteArrayView name) {
+        Q_UNUSED(name);
+        return nullptr;
+    }
 
     // One complete reply line, cut at its first colon; the line feed is not
     // part of the value. Never called while a previous OnPacket of the same

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "base/BackgroundMd5.h"
+#include "link/ValueStream.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -14,6 +17,7 @@
 // separator byte that is not examined, then the document in hexadecimal.
 class CDownloadReply {
 public:
+    // Reads a whole value (CDownloadReplyReader reads one as it arrives).
     static CDownloadReply Parse(const QByteArray& value);
 
     // The first 32 bytes of the value (fewer when it is shorter).
@@ -23,11 +27,42 @@ public:
     const QByteArray& Document() const { return m_document; }
     // True when the digest text equals the MD5 of the document, compared as
     // bytes (an upper-case digest never matches).
-    bool IsVerified() const;
+    bool IsVerified() const { return m_documentDigest == m_digest; }
 
 private:
+    friend class CDownloadReplyReader;
     QByteArray m_digest;
     QByteArray m_document;
+    QByteArray m_documentDigest; // MD5 of m_document as lower-case text
+};
+
+// Reads a GetFile "ok" value piece by piece as it arrives: the hexadecimal
+// text is decoded at once and the document hashed beside it on another
+// thread, so neither the text nor a second pass over the document is needed.
+// However the value is split, the result equals CDownloadReply::Parse of the
+// whole.
+class CDownloadReplyReader : public IValueStream {
+public:
+    // nExpectedSize: the document size to reserve room for (an estimate; a
+    // wrong one costs only time).
+    explicit CDownloadReplyReader(qsizetype nExpectedSize = 0);
+
+    void AppendValue(const char* pData, qsizetype nBytes) override;
+    // The reply read so far, its hash included; the reader starts again.
+    CDownloadReply Finish();
+
+private:
+    void AppendDocumentHex(const char* pData, qsizetype nBytes);
+    // Makes room for nSize document bytes without moving bytes the hash may
+    // still be reading.
+    void Reserve(qsizetype nSize);
+
+    qsizetype m_nExpectedSize;
+    CDownloadReply m_reply;
+    bool m_bSeparatorSeen = false;
+    bool m_bDigitPending = false; // the text so far has an odd length
+    char m_pendingDigit = 0;
+    CBackgroundMd5 m_hash; // last: stops before the document it reads goes
 };
 
 // The app's answer to IsOverwrite: whether a document of that name exists,

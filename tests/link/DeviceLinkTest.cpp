@@ -149,6 +149,58 @@ TEST_F(DeviceLinkTest, LargeReplyOverManyReadsIsOnePacket) {
     EXPECT_EQ(Link().PendingReceiveBytes(), 0);
 }
 
+// A transaction that takes the value of its "ok" replies as they arrive.
+class CStreamingEvent : public CRecordingEvent, public IValueStream {
+public:
+    IValueStream* StreamValueOf(QByteArrayView name) override {
+        return name == "ok" ? this : nullptr;
+    }
+    void AppendValue(const char* pData, qsizetype nBytes) override {
+        m_streamed.append(pData, nBytes);
+    }
+    QByteArray m_streamed;
+};
+
+TEST(DeviceLinkStreaming, StreamedValueIsNotKeptAndStopsWhenTheRequestIsCancelled) {
+    CListeningLink server;
+    const std::unique_ptr<CTestPeer> pPeer = server.ConnectPeer();
+    ASSERT_TRUE(pPeer);
+    CStreamingEvent event;
+    ASSERT_TRUE(server.link.AttachTransaction(&event));
+    ASSERT_TRUE(server.link.SendToDevice(MakeRequestLine("GetFile", "a")));
+    ASSERT_TRUE(server.link.SendToDevice(MakeRequestLine("GetFile", "b")));
+    const QByteArray value(3 * 1024 * 1024, 'f');
+    pPeer->Send("error:3\nok:" + value.first(1024 * 1024));
+    ASSERT_TRUE(WaitUntil([&] { return event.m_streamed.size() >= 1024 * 1024; }));
+    // Only the head of the line being streamed waits in the link.
+    EXPECT_LE(server.link.PendingReceiveBytes(), 3);
+    pPeer->Send(value.sliced(1024 * 1024) + '\n');
+    ASSERT_TRUE(WaitUntil([&] { return event.m_packets.size() == 2; }));
+    EXPECT_EQ(event.m_packets[0].name, "error");
+    EXPECT_EQ(event.m_packets[0].value, "3");
+    EXPECT_EQ(event.m_packets[1].name, "ok");
+    EXPECT_TRUE(event.m_packets[1].value.isEmpty());
+    EXPECT_TRUE(event.m_streamed == value);
+
+    // A request cancelled while its reply streams: the rest goes nowhere,
+    // and the next transaction gets only its own reply.
+    event.m_streamed.clear();
+    ASSERT_TRUE(server.link.SendToDevice(MakeRequestLine("GetFile", "c")));
+    pPeer->Send("ok:0123");
+    ASSERT_TRUE(WaitUntil([&] { return event.m_streamed == "0123"; }));
+    server.link.CancelOutstanding();
+    server.link.DetachTransaction(&event);
+    CStreamingEvent next;
+    ASSERT_TRUE(server.link.AttachTransaction(&next));
+    ASSERT_TRUE(server.link.SendToDevice(MakeRequestLine("GetFile", "d")));
+    pPeer->Send("4567\nok:89\n");
+    ASSERT_TRUE(WaitUntil([&] { return next.m_packets.size() == 1; }));
+    EXPECT_EQ(event.m_streamed, "0123");
+    EXPECT_EQ(event.m_packets.size(), 2);
+    EXPECT_EQ(next.m_streamed, "89");
+    server.link.DetachTransaction(&next);
+}
+
 TEST_F(DeviceLinkTest, PeerAnsweringAtOnceNeverStrandsAReply) {
     // Every request is answered the moment it arrives; the transaction sends
     // the next request from inside OnPacket, like the file-list transaction,

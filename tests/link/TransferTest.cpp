@@ -62,6 +62,51 @@ TEST(DownloadReply, OddHexLengthLeavesTheDocumentEmpty) {
     EXPECT_FALSE(shortValue.IsVerified());
 }
 
+TEST(DownloadReply, ReadInAnyPiecesItEqualsTheWholeValueDecodedAtOnce) {
+    QByteArray large(300 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < large.size(); ++i)
+        large[i] = char(i * 7 + i / 1000);
+    const QByteArray largeHex = BytesToHex(large);
+    const QList<QByteArray> values = {
+        DownloadValue(MD5Hex(large), '\r', largeHex),
+        DownloadValue(MD5Hex(large), '\r', largeHex + "f"),
+        DownloadValue(MD5Hex(kDocument), '\r', " 1-fzz" + BytesToHex(kDocument)),
+        DownloadValue(MD5Hex({}), '\r', {}),
+        MD5Hex(kDocument),
+        "abc",
+        {}};
+    for (const QByteArray& value : values) {
+        QByteArray document;
+        if (!HexToBytes(value, 33, document))
+            document.clear();
+        const bool verified = MD5Hex(document) == value.left(32);
+        for (const qsizetype piece : {1, 2, 3, 33, 34, 4097, 1 << 20}) {
+            if (piece < 33 && value.size() > 1000)
+                continue; // byte by byte is covered by the small values
+            // Room reserved for too little, nothing, or too much.
+            for (const qsizetype expected :
+                 {qsizetype(0), document.size() / 3, document.size() * 2}) {
+                CDownloadReplyReader reader(expected);
+                for (qsizetype at = 0; at < value.size(); at += piece)
+                    reader.AppendValue(value.constData() + at, std::min(piece, value.size() - at));
+                const CDownloadReply reply = reader.Finish();
+                ASSERT_EQ(reply.Document(), document) << piece << " " << expected;
+                ASSERT_EQ(reply.Digest(), value.left(32));
+                ASSERT_EQ(reply.IsVerified(), verified);
+            }
+        }
+    }
+    // A reader starts afresh after Finish.
+    CDownloadReplyReader reader;
+    reader.AppendValue("x", 1);
+    reader.Finish();
+    const QByteArray again = DownloadValue(MD5Hex(kDocument), '\r', BytesToHex(kDocument));
+    reader.AppendValue(again.constData(), again.size());
+    const CDownloadReply reply = reader.Finish();
+    EXPECT_EQ(reply.Document(), kDocument);
+    EXPECT_TRUE(reply.IsVerified());
+}
+
 TEST(OverwriteAnswer, ThreeFieldsOrNothing) {
     const auto answer = COverwriteAnswer::Parse(QStringLiteral(u"1\rえ\rえ_2").toUtf8());
     ASSERT_TRUE(answer);
