@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <random>
+#include <string>
+
 #include <limits>
 
 TEST(HexToBytesTest, DecodesEitherCase) {
@@ -33,6 +37,29 @@ TEST(HexToBytesTest, PairsReadLikeStrtol) {
     // digit first, so 0. "a ": reading stops at the space. "+f": sign.
     ASSERT_TRUE(HexToBytes(" a-1g1a +f--\t7", 0, out));
     EXPECT_EQ(out, QByteArray("\x0a\xff\x00\x0a\x0f\x00\x07", 7));
+}
+
+TEST(HexToBytesTest, LongTextReadsLikeStrtolPairByPair) {
+    // Long runs are decoded in blocks; the result must not depend on where
+    // an odd character falls. Characters at the edges of the digit ranges.
+    const QByteArray alphabet("0123456789abcdefABCDEF/:@G`g +-\t\x80\xff");
+    std::mt19937 random(3);
+    for (int round = 0; round < 300; ++round) {
+        QByteArray text(2 * (int(random() % 80) + 1), '0');
+        const bool plain = round % 3 == 0; // some texts are digits only
+        for (char& c : text)
+            c = alphabet[qsizetype(random() % (plain ? 22 : alphabet.size()))];
+        if (round % 5 == 0 && !plain)
+            text[qsizetype(random() % text.size())] = 'x'; // one stray character
+        QByteArray expected;
+        for (qsizetype i = 0; i < text.size(); i += 2) {
+            const std::string pair = text.sliced(i, 2).toStdString();
+            expected.append(char(std::strtol(pair.c_str(), nullptr, 16) & 0xFF));
+        }
+        QByteArray out;
+        ASSERT_TRUE(HexToBytes(text, 0, out));
+        ASSERT_EQ(out, expected) << text.toStdString();
+    }
 }
 
 TEST(BytesToHexTest, LowerCaseHighNibbleFirst) {
