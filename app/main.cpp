@@ -2,6 +2,7 @@
 // local network.
 
 #include "base/ApplicationName.h"
+#include "base/LargeBuffers.h"
 #include "mainwnd/KomaSlateServerDlg.h"
 #include "ui/DialogUnits.h"
 #include "ui/MessageBoxSink.h"
@@ -13,6 +14,7 @@
 int main(int argc, char* argv[]) {
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     QApplication application(argc, argv);
+    KeepLargeBuffersResident();
     QApplication::setApplicationName(ApplicationName());
     QGuiApplication::setDesktopFileName(QStringLiteral("komaslate-utility"));
     InstallDialogFontSubstitutes();

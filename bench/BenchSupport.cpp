@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <spawn.h>
@@ -104,20 +105,26 @@ CThreadPeer::~CThreadPeer() {
 }
 
 void CThreadPeer::Run() {
-    QByteArray pending;
+    // The answers need only the start of a request; the rest of a long line
+    // (a SetFile document) is counted through, not kept.
+    constexpr qsizetype kKeptHead = 4096;
+    QByteArray head;
     std::vector<char> buffer(1024 * 1024);
     for (;;) {
         const ssize_t nRead = recv(m_fd, buffer.data(), buffer.size(), 0);
         if (nRead <= 0)
             return;
-        const qsizetype nOld = pending.size();
-        pending.append(buffer.data(), nRead);
-        // Only the new bytes are searched for line feeds.
-        qsizetype nFeed = pending.indexOf('\n', nOld);
-        qsizetype nStart = 0;
-        for (; nFeed >= 0; nFeed = pending.indexOf('\n', nStart)) {
-            const QByteArray reply = m_answer(pending.sliced(nStart, nFeed + 1 - nStart));
-            nStart = nFeed + 1;
+        for (const char* p = buffer.data(); p < buffer.data() + nRead;) {
+            const char* pEnd = buffer.data() + nRead;
+            const auto* pFeed = static_cast<const char*>(std::memchr(p, '\n', size_t(pEnd - p)));
+            const char* pStop = pFeed ? pFeed + 1 : pEnd;
+            head.append(
+                p, std::min<qsizetype>(pStop - p, std::max<qsizetype>(kKeptHead - head.size(), 0)));
+            p = pStop;
+            if (!pFeed)
+                break;
+            const QByteArray reply = m_answer(head);
+            head.clear();
             for (qsizetype nSent = 0; nSent < reply.size();) {
                 const ssize_t n = send(m_fd, reply.constData() + nSent,
                                        size_t(reply.size() - nSent), MSG_NOSIGNAL);
@@ -126,6 +133,5 @@ void CThreadPeer::Run() {
                 nSent += n;
             }
         }
-        pending.remove(0, nStart);
     }
 }

@@ -41,8 +41,9 @@ bool ResetPeakRss();
 
 // The app on a thread of its own: connects to 127.0.0.1:nPort and answers
 // every request line it receives with answer(line), written whole with
-// blocking sends, like a device that has its answer ready. `onLine` runs on
-// that thread with each complete line (line feed included).
+// blocking sends, like a device that has its answer ready. `answer` runs on
+// that thread, as soon as a line is complete, with its first 4096 bytes
+// (the line feed included when the line is shorter).
 class CThreadPeer {
 public:
     using Answer = std::function<QByteArray(const QByteArray& line)>;

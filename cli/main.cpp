@@ -1,6 +1,7 @@
 // komaslate-tool: inspects and converts KomaSlate drawings on the desktop, and
 // backs them up from the app or sends files to it without a window, with the
 // same code the utility window uses.
+#include "base/LargeBuffers.h"
 #include "cli/DocumentFiles.h"
 #include "cli/DocumentJson.h"
 #include "cli/TransferCommands.h"
@@ -174,6 +175,7 @@ int RunCommand(const QString& command, const QStringList& arguments) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    KeepLargeBuffersResident();
     const QStringList arguments = app.arguments();
     if (arguments.contains(QStringLiteral("--help")) || arguments.contains(QStringLiteral("-h"))) {
         std::fputs(kUsage, stdout);

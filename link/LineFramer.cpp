@@ -36,7 +36,7 @@ bool CLineFramer::Commit(qsizetype nWritten, CSocketError& error) {
     if (!Frame(error))
         return false;
     if (m_buffer.size() - m_nLineStart + m_nCutBytes > m_nMaxLine) {
-        error = {EMSGSIZE, FormatStringResource(IDS_LINE_TOO_LONG, {qint64(m_nMaxLine)})};
+        error = LineTooLong();
         return false;
     }
     if (PendingBytes() > m_nMaxUntaken) {
@@ -45,6 +45,10 @@ bool CLineFramer::Commit(qsizetype nWritten, CSocketError& error) {
     }
     Compact();
     return true;
+}
+
+CSocketError CLineFramer::LineTooLong() const {
+    return {EMSGSIZE, FormatStringResource(IDS_LINE_TOO_LONG, {qint64(m_nMaxLine)})};
 }
 
 bool CLineFramer::Append(QByteArrayView bytes, CSocketError& error) {
@@ -102,7 +106,7 @@ void CLineFramer::CutValue(qsizetype nStop) {
 
 bool CLineFramer::EndLine(qsizetype nFeed, CSocketError& error) {
     if (nFeed - m_nLineStart + m_nCutBytes > m_nMaxLine) {
-        error = {EMSGSIZE, FormatStringResource(IDS_LINE_TOO_LONG, {qint64(m_nMaxLine)})};
+        error = LineTooLong();
         return false;
     }
     const bool bAnswers = m_state == State::Buffered || m_state == State::Streamed;

@@ -74,6 +74,7 @@ private:
     void CutValue(qsizetype nStop);
     // The line ends with the line feed at nFeed.
     bool EndLine(qsizetype nFeed, CSocketError& error);
+    CSocketError LineTooLong() const;
     // Gives up the room of taken bytes once it is worth moving the rest.
     void Compact();
 

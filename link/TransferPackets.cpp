@@ -1,31 +1,15 @@
 #include "link/TransferPackets.h"
 
+#include "base/LargeBuffers.h"
 #include "base/TextRoutines.h"
 
 #include <algorithm>
 #include <cstring>
-#include <sys/mman.h>
 
 namespace {
 
 constexpr qsizetype kDigestLength = 32;
 constexpr qsizetype kDocumentOffset = kDigestLength + 1;
-
-// Asks the system to back the whole 2 MiB pages inside a large buffer with
-// huge pages: a 21 MB document then costs ten page faults instead of five
-// thousand, which is a large part of a download's time. Only a hint.
-void PreferHugePages(char* pData, qsizetype nBytes) {
-#ifdef MADV_HUGEPAGE
-    constexpr quintptr kHugePage = quintptr(2) * 1024 * 1024;
-    const quintptr start = (quintptr(pData) + kHugePage - 1) & ~(kHugePage - 1);
-    const quintptr end = (quintptr(pData) + quintptr(nBytes)) & ~(kHugePage - 1);
-    if (end > start)
-        madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-#else
-    Q_UNUSED(pData);
-    Q_UNUSED(nBytes);
-#endif
-}
 
 // `head`, the MD5 digest text of the document, CR, the document in
 // lower-case hexadecimal and LF, built once in a buffer of the exact size.
@@ -36,6 +20,7 @@ QByteArray MakeDocumentLine(QByteArrayView head, const QByteArray& document) {
     hash.Publish(document.constData(), document.size());
     QByteArray line;
     line.reserve(head.size() + kDigestLength + 1 + 2 * document.size() + 1);
+    PreferHugePages(line.data(), line.capacity());
     line.append(head);
     line.append(kDigestLength, '0');
     line.append('\r');
@@ -102,7 +87,6 @@ void CDownloadReplyReader::Reserve(qsizetype nSize) {
         return;
     m_hash.Drain();
     document.reserve(std::max({nSize, 2 * document.capacity(), m_nExpectedSize}));
-    PreferHugePages(document.data(), document.capacity());
 }
 
 CDownloadReply CDownloadReplyReader::Finish() {

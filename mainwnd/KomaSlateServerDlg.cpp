@@ -2,6 +2,7 @@
 
 #include "base/FileNameText.h"
 #include "base/IniFile.h"
+#include "base/LargeBuffers.h"
 #include "base/MessageFormat.h"
 #include "base/MessageSink.h"
 #include "base/StringTable.h"
@@ -204,6 +205,8 @@ bool CKomaSlateServerDlg::StillConnected(quint64 nSerial) const {
 }
 
 void CKomaSlateServerDlg::OnDownload() {
+    // The drawings of one command share resident buffers; then they go.
+    const CReleaseKeptBuffersAtEnd releaseBuffers;
     const quint64 serial = m_link.ConnectionSerial();
     // The rows are taken now: a download changes nothing in the list, and a
     // lost connection, which empties it, ends the loop.
@@ -280,6 +283,7 @@ void CKomaSlateServerDlg::OnDropFiles(const QStringList& paths) {
 }
 
 void CKomaSlateServerDlg::UploadFiles(const QStringList& paths) {
+    const CReleaseKeptBuffersAtEnd releaseBuffers;
     const quint64 serial = m_link.ConnectionSerial();
     bool anyAccepted = false;
     for (const QString& path : paths) {

@@ -1,6 +1,7 @@
 // komaslate-devicesim: stands in for the KomaSlate app. Connects to the
 // utility and answers its requests from a folder of drawings, optionally
 // misbehaving in one of several ways to try the utility against a faulty app.
+#include "base/LargeBuffers.h"
 #include "base/MessageFormat.h"
 #include "base/MessageSink.h"
 #include "base/StringTable.h"
@@ -32,6 +33,7 @@ int UsageError(const QString& text) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    KeepLargeBuffersResident();
     QCoreApplication::setApplicationName(QStringLiteral("komaslate-devicesim"));
     const QString defaultStore =
         QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +

@@ -73,6 +73,15 @@ TEST(BytesToHexTest, LowerCaseHighNibbleFirst) {
     }();
     ASSERT_TRUE(HexToBytes(BytesToHex(all), 0, back));
     EXPECT_EQ(back, all);
+    // Every length, so that each byte value lands both in the blocks and in
+    // the tail, appended after what is there.
+    for (qsizetype n = 0; n <= 40; ++n) {
+        for (qsizetype from = 0; from + n <= all.size(); from += 37) {
+            QByteArray out("x:");
+            AppendHex(out, all.constData() + from, n);
+            ASSERT_EQ(out, "x:" + all.sliced(from, n).toHex()) << from << " " << n;
+        }
+    }
 }
 
 TEST(MD5HexTest, Rfc1321Vectors) {
