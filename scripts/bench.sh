@@ -35,7 +35,7 @@ else
   mapfile -t names < <(sed -n 's/^ks_add_bench(\([A-Za-z0-9_]*\).*/\1/p' bench/CMakeLists.txt)
 fi
 targets=("${names[@]/#/bench_}")
-cmake --build "$build" -j2 --target "${targets[@]}"
+cmake --build "$build" -j2 --target "${targets[@]}" >&2
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT

@@ -13,9 +13,10 @@ CRepaintThrottle::CRepaintThrottle(QList<QWidget*> widgets, QObject* parent, int
 void CRepaintThrottle::Changed() {
     if (m_release.isActive())
         return; // held already; the release paints this change too
-    if (m_sincePaint.isValid() && m_sincePaint.elapsed() < m_nIntervalMs) {
+    const qint64 nElapsed = m_sincePaint.isValid() ? m_sincePaint.elapsed() : m_nIntervalMs;
+    if (nElapsed < m_nIntervalMs) {
         SetUpdatesEnabled(false);
-        m_release.start(int(m_nIntervalMs - m_sincePaint.elapsed()));
+        m_release.start(int(m_nIntervalMs - nElapsed));
         return;
     }
     m_sincePaint.start();
