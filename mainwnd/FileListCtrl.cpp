@@ -2,9 +2,11 @@
 
 #include "base/StringTable.h"
 #include "convert/DibSection.h"
+#include "ui/RepaintThrottle.h"
 
 #include <QHeaderView>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyle>
 
 #include <cstring>
@@ -88,7 +90,9 @@ int CompareRows(const QString& text1, const QString& text2, bool ascending) {
     return ascending ? result : -result;
 }
 
-CFileListCtrl::CFileListCtrl(QWidget* parent) : QTableWidget(0, 3, parent) {
+CFileListCtrl::CFileListCtrl(QWidget* parent)
+    : QTableWidget(0, 3, parent),
+      m_pRepaint(new CRepaintThrottle({viewport(), verticalScrollBar()}, this)) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -164,6 +168,7 @@ void CFileListCtrl::AddFileRow(const QByteArray& rawName, const QString& sizeTex
     setItem(row, COLUMN_NAME, nameItem);
     setItem(row, COLUMN_SIZE, sizeItem);
     setItem(row, COLUMN_DATE, dateItem);
+    m_pRepaint->Changed();
 }
 
 QByteArray CFileListCtrl::RowRawName(int row) const {

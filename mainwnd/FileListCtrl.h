@@ -8,6 +8,7 @@
 #include <QTableWidget>
 
 class CDibSection;
+class CRepaintThrottle;
 
 // The largest rectangle with the aspect ratio sourceWidth : sourceHeight
 // that fits centred in `box`; at least 1 x 1. Ratios are taken in single
@@ -85,6 +86,9 @@ public:
 
 private:
     QIcon m_blankIcon;
+    // Rows come a reply at a time while the list is fetched; the rows and
+    // the scroll bar are painted at most every tenth of a second meanwhile.
+    CRepaintThrottle* m_pRepaint;
     int m_nSortColumn = -1;
     bool m_bSortAscending = true;
 };

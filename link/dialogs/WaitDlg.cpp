@@ -2,6 +2,7 @@
 
 #include "link/dialogs/AnimateCtrl.h"
 #include "ui/DialogUnits.h"
+#include "ui/RepaintThrottle.h"
 
 #include <QLabel>
 #include <QMetaObject>
@@ -56,6 +57,8 @@ CWaitDlg::CWaitDlg(CTransaction& transaction, QWidget* parent)
     m_pProgress->setFormat(QStringLiteral("%p%"));
     units.Place(m_pProgress, 23, 107, 208, 9);
     m_pProgress->hide();
+
+    m_pRepaint = new CRepaintThrottle({m_pSentCount, m_pReceivedCount, m_pProgress}, this);
 }
 
 CWaitDlg::~CWaitDlg() = default;
@@ -103,6 +106,7 @@ void CWaitDlg::OnProgress(qint64 nSent, qint64 nReceived) {
     m_pSentCount->setText(QString::number(nSent));
     m_pReceivedCount->setText(QString::number(nReceived));
     UpdateProgressBar();
+    m_pRepaint->Changed();
 }
 
 void CWaitDlg::UpdateProgressBar() {

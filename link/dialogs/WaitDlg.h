@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class CAnimateCtrl;
+class CRepaintThrottle;
 class QLabel;
 class QProgressBar;
 
@@ -58,6 +59,9 @@ private:
     QLabel* m_pReceivedCount;
     CAnimateCtrl* m_pAnimate;
     QProgressBar* m_pProgress;
+    // The counters change with every read and write; they and the bar are
+    // painted at most every tenth of a second.
+    CRepaintThrottle* m_pRepaint = nullptr;
 };
 
 // A progress window that owns its transaction, for the windows of the

@@ -4,8 +4,10 @@
 #include "mainwnd/FileListCtrl.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -219,4 +221,40 @@ TEST_F(FileListCtrlTest, RowsKeepTheRawNameAndACopyOfThePicture) {
 
     m_list.DeleteAllRows();
     EXPECT_EQ(m_list.rowCount(), 0);
+}
+
+// Counts the paint events a widget receives.
+class CPaintCounter : public QObject {
+public:
+    explicit CPaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+TEST_F(FileListCtrlTest, ABurstOfRowsPaintsAboutTenTimesASecondAndEndsPainted) {
+    QWidget* rows = m_list.viewport();
+    ASSERT_TRUE(WaitUntil([&] { return rows->updatesEnabled(); }));
+    CPaintCounter counter(rows);
+    const QImage thumb = Filled(44, 44, qRgb(200, 0, 0));
+    QElapsedTimer burst;
+    burst.start();
+    for (int i = 0; i < 40; ++i) {
+        m_list.AddFileRow("burst " + QByteArray::number(i), QString(), QString(), &thumb);
+        QCoreApplication::processEvents();
+        // Every row is there at once; only painting waits.
+        ASSERT_EQ(m_list.rowCount(), 5 + i);
+    }
+    // A row a pass would paint 40 times; held, the rows paint once per
+    // tenth of a second at most, plus the change that came just before.
+    EXPECT_LE(counter.paints, 2 + burst.elapsed() / 100);
+    EXPECT_FALSE(rows->updatesEnabled());
+    const int paintsInBurst = counter.paints;
+    EXPECT_TRUE(
+        WaitUntil([&] { return rows->updatesEnabled() && counter.paints > paintsInBurst; }));
+    EXPECT_TRUE(m_list.verticalScrollBar()->updatesEnabled());
 }
