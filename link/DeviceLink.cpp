@@ -86,6 +86,7 @@ CServerEvent* CDeviceLink::CloseConnection() {
     m_bCanSend = false;
     m_sendBuffer.clear();
     m_nSendStart = 0;
+    m_nHandedOver = m_nReportedTaken = 0;
     m_framer.Clear();
     m_nRepliesOwed = m_nRepliesToDrop = 0;
     ++m_nGeneration;
@@ -187,7 +188,14 @@ bool CDeviceLink::SendToDevice(const QByteArray& request) {
 }
 
 void CDeviceLink::FlushSendBuffer() {
-    while (m_bCanSend && m_nSendStart < m_sendBuffer.size()) {
+    // A send may report progress (OnSend) from inside itself; the pass that
+    // is running goes on with the queue.
+    if (m_bFlushing)
+        return;
+    m_bFlushing = true;
+    const quint64 nSerial = m_nSerial;
+    bool bFailed = false;
+    while (m_nSerial == nSerial && m_bCanSend && m_nSendStart < m_sendBuffer.size()) {
         const qint64 nRoom = SEND_WINDOW - m_socket.BytesNotYetSent();
         if (nRoom <= 0) {
             // Would block: the rest waits for the next OnSend.
@@ -196,16 +204,27 @@ void CDeviceLink::FlushSendBuffer() {
         }
         const qint64 nChunk = std::min<qint64>(nRoom, m_sendBuffer.size() - m_nSendStart);
         const qint64 nSent = m_socket.Send(m_sendBuffer.constData() + m_nSendStart, nChunk);
+        if (m_nSerial != nSerial)
+            break; // the connection went during the send; it has been reset
         if (nSent < 0) {
-            FailConnection(MakeSocketError(m_socket.LastError()));
-            return;
+            bFailed = true;
+            break;
         }
         m_nSendStart += nSent;
+        m_nHandedOver += nSent;
         if (nSent == 0) {
             m_bCanSend = false;
             break;
         }
     }
+    m_bFlushing = false;
+    if (m_nSerial != nSerial)
+        return;
+    if (bFailed) {
+        FailConnection(MakeSocketError(m_socket.LastError()));
+        return;
+    }
+    ReportTakenBytes();
     // Drop what was handed over once it is at least half the queue, so a
     // large queue is not moved for every piece.
     if (m_nSendStart == m_sendBuffer.size()) {
@@ -217,13 +236,24 @@ void CDeviceLink::FlushSendBuffer() {
     }
 }
 
-void CDeviceLink::OnSend(CMySocket& socket, qint64 nBytes) {
+void CDeviceLink::OnSend(CMySocket& socket, qint64) {
     if (&socket != &m_socket)
         return;
     m_bCanSend = true;
-    if (CServerEvent* pEvent = EventOfCurrentConnection())
-        pEvent->OnSent(nBytes);
+    ReportTakenBytes();
     FlushSendBuffer();
+}
+
+void CDeviceLink::ReportTakenBytes() {
+    // Counted from what was handed over and what still waits, not from the
+    // socket's notifications: a send from inside one raises no other.
+    const qint64 nTaken = m_nHandedOver - m_socket.BytesNotYetSent();
+    if (nTaken <= m_nReportedTaken)
+        return;
+    const qint64 nNew = nTaken - m_nReportedTaken;
+    m_nReportedTaken = nTaken;
+    if (CServerEvent* pEvent = EventOfCurrentConnection())
+        pEvent->OnSent(nNew);
 }
 
 // ---- Receiving ----

@@ -111,6 +111,8 @@ private:
     void AcceptPending();
     void ReceiveFromDevice();
     void FlushSendBuffer();
+    // Tells the transaction how many more bytes the system has taken.
+    void ReportTakenBytes();
     void DispatchLines();
     void PostDispatch();
     quint64 TakeReplyOwner();
@@ -137,8 +139,11 @@ private:
     std::vector<const CServerEvent*> m_runningHandlers;
 
     bool m_bCanSend = false;
+    bool m_bFlushing = false; // FlushSendBuffer is running
     QByteArray m_sendBuffer;
-    qsizetype m_nSendStart = 0; // bytes at the front of m_sendBuffer already handed over
+    qsizetype m_nSendStart = 0;  // bytes at the front of m_sendBuffer already handed over
+    qint64 m_nHandedOver = 0;    // bytes handed to the socket on this connection
+    qint64 m_nReportedTaken = 0; // of those, reported to transactions as taken
 
     CLineFramer m_framer;
 

@@ -79,7 +79,12 @@ qint64 CMySocket::Receive(char* pBuffer, qint64 nMax) {
 }
 
 qint64 CMySocket::Send(const char* pData, qint64 nBytes) {
-    return m_pConnection ? m_pConnection->write(pData, nBytes) : -1;
+    if (!m_pConnection)
+        return -1;
+    const qint64 nWritten = m_pConnection->write(pData, nBytes);
+    if (nWritten > 0)
+        m_pConnection->flush();
+    return nWritten;
 }
 
 qint64 CMySocket::BytesNotYetSent() const {
