@@ -25,6 +25,21 @@ TEST(MakeSafeFileNameTest, OrdinaryNamesStayAsTheyAre) {
         EXPECT_EQ(MakeSafeFileName(name), name) << name.toStdString();
 }
 
+TEST(MakeSafeFileNameTest, LongNamesAreCutBetweenCharactersToFitAFileSystem) {
+    EXPECT_EQ(MakeSafeFileName(QString(10000, u'n')), QString(kMaxSafeFileNameBytes, u'n'));
+    const QString fits(kMaxSafeFileNameBytes, u'x');
+    EXPECT_EQ(MakeSafeFileName(fits), fits);
+    // Three bytes each: 66 of them fill 198 bytes, a 67th would not fit.
+    EXPECT_EQ(MakeSafeFileName(QString(100, u'\u3042')), QString(66, u'\u3042'));
+    // Four bytes and two UTF-16 units each: no pair is cut in half.
+    QString emoji;
+    for (int i = 0; i < 60; ++i)
+        emoji += u"\U0001F600"_s;
+    const QString cut = MakeSafeFileName(u"a"_s + emoji);
+    EXPECT_EQ(cut, u"a"_s + emoji.left(2 * 49));
+    EXPECT_LE(cut.toUtf8().size(), kMaxSafeFileNameBytes);
+}
+
 TEST(MakeSafeFileNameTest, DotNamesAndHiddenNamesBecomeVisibleFiles) {
     EXPECT_EQ(MakeSafeFileName(u"."_s), u"_"_s);
     EXPECT_EQ(MakeSafeFileName(u".."_s), u"__"_s);
