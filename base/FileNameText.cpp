@@ -53,6 +53,21 @@ QString MakeSafeFileName(const QString& name) {
     return Utf8Prefix(safe, kMaxSafeFileNameBytes);
 }
 
+QString ShortenedForDisplay(const QString& name) {
+    if (name.size() <= kMaxShownNameLength)
+        return name;
+    // Half the room on either side of the ellipsis, less where that would
+    // cut a surrogate pair.
+    const qsizetype half = (kMaxShownNameLength - 1) / 2;
+    qsizetype headEnd = half;
+    if (name.at(headEnd - 1).isHighSurrogate())
+        --headEnd;
+    qsizetype tailStart = name.size() - half;
+    if (name.at(tailStart).isLowSurrogate())
+        ++tailStart;
+    return name.left(headEnd) + QChar(0x2026) + name.mid(tailStart);
+}
+
 namespace {
 
 // Where the extension of the path's last component starts, or -1.

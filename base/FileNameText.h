@@ -22,6 +22,13 @@ QString MakeSafeFileName(const QString& name);
 // extension and a number that tells files of the same name apart.
 constexpr qsizetype kMaxSafeFileNameBytes = 200;
 
+// A name as a message or a button shows it. The app's names are not
+// trusted to be short, and laying out a text grows with its length, so a
+// name longer than kMaxShownNameLength characters is shown as its start and
+// its end around an ellipsis, never cutting a surrogate pair.
+QString ShortenedForDisplay(const QString& name);
+constexpr qsizetype kMaxShownNameLength = 100;
+
 // The extension of the path's last component, from its last '.', dot
 // included; empty when that component has none. Both '/' and '\\' end
 // folder names.

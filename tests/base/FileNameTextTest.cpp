@@ -50,3 +50,32 @@ TEST(MakeSafeFileNameTest, DotNamesAndHiddenNamesBecomeVisibleFiles) {
     for (const QString& name : {u"."_s, u".."_s, u".x"_s, u"a/b"_s})
         EXPECT_EQ(MakeSafeFileName(MakeSafeFileName(name)), MakeSafeFileName(name));
 }
+
+TEST(ShortenedForDisplayTest, LongNamesKeepTheirStartAndEndAroundAnEllipsis) {
+    const QString fits(kMaxShownNameLength, u'a');
+    EXPECT_EQ(ShortenedForDisplay(fits), fits);
+    EXPECT_EQ(ShortenedForDisplay(u"short"_s), u"short"_s);
+    const QString name = QString(5000, u'a') + QString(5000, u'z');
+    const QString shown = ShortenedForDisplay(name);
+    EXPECT_LE(shown.size(), kMaxShownNameLength);
+    EXPECT_EQ(shown, QString(49, u'a') + QChar(0x2026) + QString(49, u'z'));
+}
+
+TEST(ShortenedForDisplayTest, NoSurrogatePairIsCutInHalf) {
+    // Pairs of two UTF-16 units each, at both cut points whatever the
+    // parity of the name's length.
+    for (const QString& prefix : {QString(), u"x"_s}) {
+        QString name = prefix;
+        for (int i = 0; i < 200; ++i)
+            name += u"\U0001F600"_s;
+        const QString shown = ShortenedForDisplay(name);
+        EXPECT_LE(shown.size(), kMaxShownNameLength);
+        EXPECT_FALSE(shown.contains(QChar(0xFFFD)));
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            if (shown.at(i).isHighSurrogate())
+                EXPECT_TRUE(i + 1 < shown.size() && shown.at(i + 1).isLowSurrogate()) << i;
+            if (shown.at(i).isLowSurrogate())
+                EXPECT_TRUE(i > 0 && shown.at(i - 1).isHighSurrogate()) << i;
+        }
+    }
+}
