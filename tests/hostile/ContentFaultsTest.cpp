@@ -251,11 +251,36 @@ TEST_F(OverwriteAnswerTest, AlternativeNameOfAMegabyteIsAskedAboutAndSentWhole) 
     QByteArray altName;
     while (altName.size() < 1024 * 1024)
         altName.append("\xe3\x81\x82\xe3\x81\x84"); // あい
-    Upload("ok:1\rup\r" + altName,
-           [](COverwriteDlg* dialog) { dialog->SaveAsAltButton()->click(); });
+    QString shown;
+    Upload("ok:1\rup\r" + altName, [&](COverwriteDlg* dialog) {
+        shown = dialog->SaveAsAltButton()->text();
+        dialog->SaveAsAltButton()->click();
+    });
     EXPECT_EQ(m_nQuestions, 1);
+    // The button shows the name's start and end, not a megabyte of it.
+    EXPECT_EQ(shown, FormatStringResource(IDS_SAVE_AS_NAME,
+                                          {ShortenedForDisplay(QString::fromUtf8(altName))}));
+    EXPECT_LT(shown.size(), 200);
     // The app proposed the name, so it goes back whole.
     EXPECT_EQ(SetFileName(), altName);
     EXPECT_TRUE(m_boxes.texts.isEmpty()) << m_boxes.texts.join(u'|').toStdString();
+    FinishCase(250);
+}
+
+TEST_F(HostileAppTest, DeleteQuestionAboutANameOfTenThousandCharacters) {
+    const QByteArray longName = QByteArray("\xe7\xb5\xb5").repeated(10000); // 絵
+    CAppScript script;
+    script.list = ListOf({longName});
+    CScriptedApp& app = ConnectListed(script);
+    SelectRawNames({longName});
+    m_boxes.questionAnswers = {QMessageBox::Yes};
+    StartWatching();
+    Window().DeleteButton()->click();
+    // The question shows the name shortened; the request carries it whole.
+    ASSERT_EQ(m_boxes.texts.size(), 1);
+    EXPECT_EQ(m_boxes.texts[0],
+              Message(IDS_DELETE_QUESTION, {ShortenedForDisplay(QString::fromUtf8(longName))}));
+    EXPECT_EQ(app.requests.last(), "DeleteFile:" + longName + '\n');
+    EXPECT_EQ(Window().FileList()->rowCount(), 0);
     FinishCase(250);
 }
