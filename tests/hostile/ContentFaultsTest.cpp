@@ -284,3 +284,20 @@ TEST_F(HostileAppTest, DeleteQuestionAboutANameOfTenThousandCharacters) {
     EXPECT_EQ(Window().FileList()->rowCount(), 0);
     FinishCase(250);
 }
+
+TEST_F(HostileAppTest, ListedNameOfAMegabyteIsShownShortAndRequestedWhole) {
+    const QByteArray longName = QByteArray("\xe7\xb5\xb5").repeated(350000); // 絵
+    CAppScript script;
+    script.list = ListOf({longName, "short"});
+    StartWatching();
+    CScriptedApp& app = ConnectListed(script);
+    EXPECT_EQ(Names(), QStringList({ShortenedForDisplay(QString::fromUtf8(longName)), "short"}));
+    EXPECT_EQ(Window().FileList()->RowRawName(0), longName);
+    EXPECT_EQ(app.requests.value(2), "GetThumb:" + longName + '\n');
+    // Sorting and painting deal with the shown text only.
+    Window().FileList()->OnColumnClick(CFileListCtrl::COLUMN_NAME);
+    Window().FileList()->viewport()->repaint();
+    EXPECT_EQ(Window().FileList()->RowRawName(1), longName);
+    EXPECT_TRUE(m_boxes.texts.isEmpty());
+    FinishCase(250);
+}
