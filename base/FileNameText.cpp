@@ -15,6 +15,26 @@ bool IsUnsafeCharacter(QChar c) {
     return c == u'/' || c == u'\\' || c.unicode() < 0x20 || c.unicode() == 0x7F;
 }
 
+// The longest start of `name` that takes at most nMaxBytes in UTF-8, ending
+// between two characters (never inside a surrogate pair).
+QString Utf8Prefix(const QString& name, qsizetype nMaxBytes) {
+    qsizetype bytes = 0;
+    qsizetype end = 0;
+    while (end < name.size()) {
+        const char32_t code = name.at(end).isHighSurrogate() && end + 1 < name.size() &&
+                                      name.at(end + 1).isLowSurrogate()
+                                  ? QChar::surrogateToUcs4(name.at(end), name.at(end + 1))
+                                  : name.at(end).unicode();
+        const qsizetype units = code > 0xFFFF ? 2 : 1;
+        const qsizetype length = code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+        if (bytes + length > nMaxBytes)
+            break;
+        bytes += length;
+        end += units;
+    }
+    return name.left(end);
+}
+
 } // namespace
 
 QString MakeSafeFileName(const QString& name) {
@@ -30,7 +50,22 @@ QString MakeSafeFileName(const QString& name) {
     }
     if (safe.startsWith(u'.'))
         safe[0] = u'_';
-    return safe;
+    return Utf8Prefix(safe, kMaxSafeFileNameBytes);
+}
+
+QString ShortenedForDisplay(const QString& name) {
+    if (name.size() <= kMaxShownNameLength)
+        return name;
+    // Half the room on either side of the ellipsis, less where that would
+    // cut a surrogate pair.
+    const qsizetype half = (kMaxShownNameLength - 1) / 2;
+    qsizetype headEnd = half;
+    if (name.at(headEnd - 1).isHighSurrogate())
+        --headEnd;
+    qsizetype tailStart = name.size() - half;
+    if (name.at(tailStart).isLowSurrogate())
+        ++tailStart;
+    return name.left(headEnd) + QChar(0x2026) + name.mid(tailStart);
 }
 
 namespace {

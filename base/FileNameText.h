@@ -12,9 +12,22 @@ QString NormalizeFileName(const QString& name);
 // character (below U+0020, and U+007F) become '_', so the name can neither
 // reach into another folder nor carry invisible characters. "." and ".."
 // become "_" and "__", a leading '.' (which would hide the file) becomes
-// '_', and an empty name becomes "_". Only the offered name changes; the
-// requests to the app keep carrying the name exactly as the app listed it.
+// '_', and an empty name becomes "_". A name longer than
+// kMaxSafeFileNameBytes in UTF-8 is cut to fit, between two characters.
+// Only the offered name changes; the requests to the app keep carrying the
+// name exactly as the app listed it.
 QString MakeSafeFileName(const QString& name);
+
+// File systems take names of up to 255 bytes; the rest leaves room for an
+// extension and a number that tells files of the same name apart.
+constexpr qsizetype kMaxSafeFileNameBytes = 200;
+
+// A name as a message or a button shows it. The app's names are not
+// trusted to be short, and laying out a text grows with its length, so a
+// name longer than kMaxShownNameLength characters is shown as its start and
+// its end around an ellipsis, never cutting a surrogate pair.
+QString ShortenedForDisplay(const QString& name);
+constexpr qsizetype kMaxShownNameLength = 100;
 
 // The extension of the path's last component, from its last '.', dot
 // included; empty when that component has none. Both '/' and '\\' end

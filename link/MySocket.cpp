@@ -52,6 +52,7 @@ bool CMySocket::Accept(CMySocket& target) {
 void CMySocket::Adopt(QTcpSocket* pSocket) {
     m_pConnection = pSocket;
     pSocket->setParent(this);
+    pSocket->setReadBufferSize(kReadBufferSize);
     connect(pSocket, &QIODevice::readyRead, this, [this] { m_owner.OnReceive(*this); });
     connect(pSocket, &QIODevice::bytesWritten, this,
             [this](qint64 nBytes) { m_owner.OnSend(*this, nBytes); });

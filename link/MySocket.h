@@ -14,6 +14,10 @@ class QTcpSocket;
 class CMySocket : public QObject {
     Q_OBJECT
 public:
+    // The most a connection takes from the system before its bytes have been
+    // read (OnReceive comes again for the rest).
+    static constexpr qint64 kReadBufferSize = 1024 * 1024;
+
     class INotify {
     public:
         virtual ~INotify() = default;

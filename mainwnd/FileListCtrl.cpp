@@ -1,5 +1,6 @@
 #include "mainwnd/FileListCtrl.h"
 
+#include "base/FileNameText.h"
 #include "base/StringTable.h"
 #include "convert/DibSection.h"
 #include "ui/RepaintThrottle.h"
@@ -147,8 +148,9 @@ void CFileListCtrl::PrepareColumns() {
 void CFileListCtrl::AddFileRow(const QByteArray& rawName, const QString& sizeText,
                                const QString& dateText, const QImage* thumbnail,
                                qint64 nSizeBytes) {
-    const QString name = QString::fromUtf8(rawName);
-    auto* nameItem = new CFileListItem(name);
+    // A long name is shown shortened, so that painting and sorting the
+    // list stay quick; the bytes keep all of it.
+    auto* nameItem = new CFileListItem(ShortenedForDisplay(QString::fromUtf8(rawName)));
     nameItem->setData(kRawNameRole, rawName);
     nameItem->setData(kSizeRole, nSizeBytes);
     if (thumbnail && !thumbnail->isNull()) {

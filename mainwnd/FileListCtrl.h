@@ -59,8 +59,8 @@ public:
     void PrepareColumns();
 
     // Appends one row. `rawName` is the name exactly as the app sent it
-    // (UTF-8); the row shows its decoded text and keeps the bytes for later
-    // requests. `thumbnail` may be null; the list keeps its own copy.
+    // (UTF-8); the row shows its decoded text (shortened when it is long)
+    // and keeps the bytes for later requests. `thumbnail` may be null; the list keeps its own copy.
     // `nSizeBytes` is the size the app gave (-1: none).
     void AddFileRow(const QByteArray& rawName, const QString& sizeText, const QString& dateText,
                     const QImage* thumbnail, qint64 nSizeBytes = -1);

@@ -321,7 +321,8 @@ void CKomaSlateServerDlg::OnDelete() {
             break;
         const int row = rows.first();
         const QByteArray rawName = m_pFileList->RowRawName(row);
-        const bool yes = AskYesNo(FormatStringResource(IDS_DELETE_QUESTION, {Utf8ToWide(rawName)}));
+        const bool yes = AskYesNo(
+            FormatStringResource(IDS_DELETE_QUESTION, {ShortenedForDisplay(Utf8ToWide(rawName))}));
         // The connection may have gone while the question was open.
         if (!StillConnected(serial))
             break;

@@ -1,5 +1,6 @@
 #include "link/dialogs/OverwriteDlg.h"
 
+#include "base/FileNameText.h"
 #include "base/MessageFormat.h"
 #include "base/StringTable.h"
 #include "ui/DialogUnits.h"
@@ -40,8 +41,10 @@ COverwriteDlg::COverwriteDlg(const QString& fileName, const QString& altName, QW
     const CDialogUnits units(font());
     setFixedSize(units.ToPixels(243, 122));
 
-    m_pQuestion =
-        new QLabel(StripCrLf(FormatStringResource(IDS_OVERWRITE_QUESTION, {m_strFileName})), this);
+    // The names come from the app: shown shortened, kept whole.
+    m_pQuestion = new QLabel(StripCrLf(FormatStringResource(IDS_OVERWRITE_QUESTION,
+                                                            {ShortenedForDisplay(m_strFileName)})),
+                             this);
     m_pQuestion->setTextFormat(Qt::PlainText);
     m_pQuestion->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_pQuestion->setWordWrap(true);
@@ -51,8 +54,9 @@ COverwriteDlg::COverwriteDlg(const QString& fileName, const QString& altName, QW
     units.Place(m_pYes, 7, 42, 229, 20);
     m_pNo = MakeButton(QStringLiteral(u"いいえ"), this);
     units.Place(m_pNo, 7, 68, 229, 20);
-    m_pSaveAsAlt =
-        MakeButton(EscapeMnemonics(FormatStringResource(IDS_SAVE_AS_NAME, {m_strAltName})), this);
+    m_pSaveAsAlt = MakeButton(EscapeMnemonics(FormatStringResource(
+                                  IDS_SAVE_AS_NAME, {ShortenedForDisplay(m_strAltName)})),
+                              this);
     units.Place(m_pSaveAsAlt, 7, 95, 229, 20);
 
     connect(m_pYes, &QPushButton::clicked, this, [this] { done(IDYES); });

@@ -201,6 +201,27 @@ TEST(DeviceLinkStreaming, StreamedValueIsNotKeptAndStopsWhenTheRequestIsCancelle
     server.link.DetachTransaction(&next);
 }
 
+TEST_F(DeviceLinkTest, BytesPiledUpInTheSystemAreTakenInSlicesOfAtMostTheReadBuffer) {
+    const QByteArray value = QByteArray("0123456789abcdef").repeated(512 * 1024);
+    const QByteArray reply = "ok:" + value + '\n';
+    ASSERT_TRUE(Link().SendToDevice(MakeRequestLine("GetFile", "big")));
+    // Written without the event loop running, so the link reads nothing
+    // while the system's buffers fill up.
+    Peer().Send(reply);
+    for (qint64 left = Peer().Socket().bytesToWrite(); left > 0;) {
+        Peer().Socket().flush();
+        const qint64 now = Peer().Socket().bytesToWrite();
+        if (now == left)
+            break; // the system takes no more for now
+        left = now;
+    }
+    ASSERT_TRUE(WaitUntil([&] { return m_event.m_packets.size() == 1; }));
+    EXPECT_TRUE(m_event.m_packets[0].value == value);
+    EXPECT_EQ(m_event.m_nReceived, reply.size());
+    EXPECT_LE(m_event.m_nLargestReceive, CMySocket::kReadBufferSize);
+    EXPECT_GE(m_event.m_nReceiveCalls, reply.size() / CMySocket::kReadBufferSize);
+}
+
 TEST_F(DeviceLinkTest, PeerAnsweringAtOnceNeverStrandsAReply) {
     // Every request is answered the moment it arrives; the transaction sends
     // the next request from inside OnPacket, like the file-list transaction,

@@ -4,6 +4,8 @@
 #include <QDeadlineTimer>
 #include <QTimer>
 
+#include <algorithm>
+
 CTestPeer::CTestPeer(quint16 nPort) {
     QObject::connect(&m_socket, &QIODevice::readyRead, [this] { OnReadyRead(); });
     m_socket.connectToHost(QHostAddress::LocalHost, nPort);
@@ -53,6 +55,7 @@ void CTestPeer::OnReadyRead() {
 void CRecordingEvent::OnReceived(qint64 nBytes) {
     m_nReceived += nBytes;
     ++m_nReceiveCalls;
+    m_nLargestReceive = std::max(m_nLargestReceive, nBytes);
 }
 
 void CRecordingEvent::OnPacket(QByteArray name, QByteArray value) {

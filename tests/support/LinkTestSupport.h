@@ -62,6 +62,7 @@ public:
     QList<CPacket> m_packets;
     qint64 m_nReceived = 0;
     qint64 m_nReceiveCalls = 0;
+    qint64 m_nLargestReceive = 0; // bytes of the largest single OnReceived
     qint64 m_nSent = 0;
     int m_nClosed = 0;
     int m_nDepth = 0;
