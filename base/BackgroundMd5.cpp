@@ -4,13 +4,11 @@
 
 namespace {
 
-// The worker hashes in slices of this size, so a Publish that moves the
-// buffer's address waits at most one slice for the worker to let go.
+// The worker takes at most this much at a time, so a piece added meanwhile
+// joins the queue without waiting long for the lock.
 constexpr qsizetype kSlice = 256 * 1024;
 
 } // namespace
-
-CBackgroundMd5::CBackgroundMd5() = default;
 
 CBackgroundMd5::~CBackgroundMd5() {
     {
@@ -22,11 +20,16 @@ CBackgroundMd5::~CBackgroundMd5() {
         m_thread.join();
 }
 
-void CBackgroundMd5::Publish(const char* pData, qsizetype nFilled) {
+void CBackgroundMd5::Add(const char* pData, qsizetype nBytes) {
+    if (nBytes <= 0)
+        return;
     {
         std::lock_guard lock(m_mutex);
-        m_pData = pData;
-        m_nPublished = nFilled;
+        // A piece that continues the last one extends it.
+        if (!m_pieces.empty() && m_pieces.back().pData + m_pieces.back().nBytes == pData)
+            m_pieces.back().nBytes += nBytes;
+        else
+            m_pieces.push_back({pData, nBytes});
     }
     // The worker starts with the first bytes: a hash that never gets any
     // costs no thread.
@@ -35,36 +38,34 @@ void CBackgroundMd5::Publish(const char* pData, qsizetype nFilled) {
     m_wake.notify_one();
 }
 
-void CBackgroundMd5::Drain() {
-    std::unique_lock lock(m_mutex);
-    m_caughtUp.wait(lock, [this] { return m_nHashed == m_nPublished; });
-}
-
 QByteArray CBackgroundMd5::Result() {
-    Drain();
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    m_caughtUp.wait(lock, [this] { return m_pieces.empty() && !m_bHashing; });
     const QByteArray digest = m_hash.result().toHex();
     m_hash.reset();
-    m_pData = nullptr;
-    m_nPublished = m_nHashed = 0;
     return digest;
 }
 
 void CBackgroundMd5::Run() {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_wake.wait(lock, [this] { return m_bStop || m_nHashed < m_nPublished; });
+        m_wake.wait(lock, [this] { return m_bStop || !m_pieces.empty(); });
         if (m_bStop)
             return;
-        const char* pSlice = m_pData + m_nHashed;
-        const qsizetype nSlice = std::min(m_nPublished - m_nHashed, kSlice);
-        // The owner does not move published bytes before Drain returns, and
-        // Drain waits for m_nHashed, so the slice stays valid unlocked.
+        CPiece& piece = m_pieces.front();
+        const QByteArrayView slice(piece.pData, std::min(piece.nBytes, kSlice));
+        piece.pData += slice.size();
+        piece.nBytes -= slice.size();
+        if (piece.nBytes == 0)
+            m_pieces.pop_front();
+        m_bHashing = true;
+        // Pieces do not move before Result returns, and Result waits for
+        // m_bHashing, so the slice stays valid unlocked.
         lock.unlock();
-        m_hash.addData(QByteArrayView(pSlice, nSlice));
+        m_hash.addData(slice);
         lock.lock();
-        m_nHashed += nSlice;
-        if (m_nHashed == m_nPublished)
+        m_bHashing = false;
+        if (m_pieces.empty())
             m_caughtUp.notify_all();
     }
 }

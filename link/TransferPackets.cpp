@@ -17,7 +17,7 @@ constexpr qsizetype kDocumentOffset = kDigestLength + 1;
 // written, and put in its place at the end.
 QByteArray MakeDocumentLine(QByteArrayView head, const QByteArray& document) {
     CBackgroundMd5 hash;
-    hash.Publish(document.constData(), document.size());
+    hash.Add(document.constData(), document.size());
     QByteArray line;
     line.reserve(head.size() + kDigestLength + 1 + 2 * document.size() + 1);
     PreferHugePages(line.data(), line.capacity());
@@ -60,47 +60,66 @@ void CDownloadReplyReader::AppendValue(const char* pData, qsizetype nBytes) {
 }
 
 void CDownloadReplyReader::AppendDocumentHex(const char* pData, qsizetype nBytes) {
-    QByteArray& document = m_reply.m_document;
-    const qsizetype nOld = document.size();
-    Reserve(nOld + (nBytes + (m_bDigitPending ? 1 : 0)) / 2);
-    document.resize(nOld + (nBytes + (m_bDigitPending ? 1 : 0)) / 2);
-    char* pOut = document.data() + nOld;
     if (m_bDigitPending) {
         // The pair that straddles two pieces.
         const char pair[2] = {m_pendingDigit, *pData++};
-        DecodeHexPairs(pair, 1, pOut++);
+        DecodeOntoDocument(pair, 1);
         --nBytes;
         m_bDigitPending = false;
     }
-    DecodeHexPairs(pData, nBytes / 2, pOut);
+    DecodeOntoDocument(pData, nBytes / 2);
     if (nBytes & 1) {
         m_bDigitPending = true;
         m_pendingDigit = pData[nBytes - 1];
     }
-    if (document.size() > nOld)
-        m_hash.Publish(document.constData(), document.size());
 }
 
-void CDownloadReplyReader::Reserve(qsizetype nSize) {
-    QByteArray& document = m_reply.m_document;
-    if (nSize <= document.capacity())
-        return;
-    m_hash.Drain();
-    document.reserve(std::max({nSize, 2 * document.capacity(), m_nExpectedSize}));
+void CDownloadReplyReader::DecodeOntoDocument(const char* pText, qsizetype nPairs) {
+    while (nPairs > 0) {
+        QByteArray& block = BlockWithRoom();
+        const qsizetype nOld = block.size();
+        const qsizetype nTake = std::min(nPairs, block.capacity() - nOld);
+        block.resize(nOld + nTake); // within its capacity: the block stays put
+        DecodeHexPairs(pText, nTake, block.data() + nOld);
+        m_hash.Add(block.constData() + nOld, nTake);
+        m_nDocumentSize += nTake;
+        pText += 2 * nTake;
+        nPairs -= nTake;
+    }
+}
+
+QByteArray& CDownloadReplyReader::BlockWithRoom() {
+    if (m_blocks.empty() || m_blocks.back().size() == m_blocks.back().capacity()) {
+        constexpr qsizetype kSmallestBlock = 1024 * 1024;
+        QByteArray block;
+        block.reserve(m_blocks.empty() && m_nExpectedSize > 0
+                          ? m_nExpectedSize
+                          : std::max(kSmallestBlock, m_nDocumentSize));
+        m_blocks.push_back(std::move(block));
+    }
+    return m_blocks.back();
 }
 
 CDownloadReply CDownloadReplyReader::Finish() {
-    // The hash is complete before its document changes hands.
+    // The hash is complete before its blocks change hands.
     const QByteArray documentDigest = m_hash.Result();
     CDownloadReply reply = std::move(m_reply);
     if (m_bDigitPending) {
         // An odd number of digits leaves the document empty.
-        reply.m_document = QByteArray();
         reply.m_documentDigest = MD5Hex(QByteArray());
     } else {
         reply.m_documentDigest = documentDigest;
+        if (m_blocks.size() == 1) {
+            reply.m_document = std::move(m_blocks.front());
+        } else {
+            reply.m_document.reserve(m_nDocumentSize);
+            for (const QByteArray& block : m_blocks)
+                reply.m_document.append(block);
+        }
     }
     m_reply = CDownloadReply();
+    m_blocks.clear();
+    m_nDocumentSize = 0;
     m_bSeparatorSeen = m_bDigitPending = false;
     return reply;
 }

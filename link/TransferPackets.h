@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 // The values of the file-transfer exchanges: the download reply, the answer
 // to IsOverwrite and the SetFile request line, as the utility reads and
@@ -53,16 +54,22 @@ public:
 
 private:
     void AppendDocumentHex(const char* pData, qsizetype nBytes);
-    // Makes room for nSize document bytes without moving bytes the hash may
-    // still be reading.
-    void Reserve(qsizetype nSize);
+    // Decodes nPairs pairs of characters onto the end of the document.
+    void DecodeOntoDocument(const char* pText, qsizetype nPairs);
+    // The last block, with room for at least one more byte.
+    QByteArray& BlockWithRoom();
 
     qsizetype m_nExpectedSize;
     CDownloadReply m_reply;
+    // The decoded document in blocks that never move while the hash reads
+    // them: the first of the expected size, further ones (when the reply is
+    // longer) each as large as all before. Joined when the reply ends.
+    std::vector<QByteArray> m_blocks;
+    qsizetype m_nDocumentSize = 0;
     bool m_bSeparatorSeen = false;
     bool m_bDigitPending = false; // the text so far has an odd length
     char m_pendingDigit = 0;
-    CBackgroundMd5 m_hash; // last: stops before the document it reads goes
+    CBackgroundMd5 m_hash; // last: stops before the blocks it reads go
 };
 
 // The app's answer to IsOverwrite: whether a document of that name exists,
