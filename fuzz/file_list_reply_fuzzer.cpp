@@ -11,13 +11,6 @@
 
 namespace {
 
-// The cells of the reply after the header, cut independently of the parser.
-QByteArrayList CellsOf(const QByteArray& value) {
-    QByteArrayList cells = value.split('\r');
-    cells.removeFirst();
-    return cells;
-}
-
 // The header's column that is exactly `name`; the last one when it repeats.
 qsizetype ColumnOf(const QByteArrayList& header, const char* name) {
     return header.lastIndexOf(QByteArray(name));
@@ -33,8 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray value(reinterpret_cast<const char*>(data), qsizetype(size));
     const CFileListReply reply = CFileListReply::Parse(value);
 
-    const QByteArrayList header = value.left(value.indexOf('\r')).split(',');
-    const QByteArrayList cells = CellsOf(value);
+    // The header and the cells, cut independently of the parser.
+    const QByteArrayList fields = value.split('\r');
+    const QByteArrayList header = fields.first().split(',');
+    const QByteArrayList cells = fields.mid(1);
     const qsizetype columns = header.size();
     Require(reply.GetCount() == (cells.size() + columns - 1) / columns);
 
