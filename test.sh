@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with AddressSanitizer and
 # UndefinedBehaviorSanitizer into build-test/, runs every test through CTest,
-# then runs each fuzz target for a short while from the seeds the tests wrote.
+# then runs each fuzz target for a short while from its kept corpus in
+# fuzz/corpus/ and the seeds the tests wrote.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/ensure-deps.sh

@@ -2,11 +2,9 @@
 
 #include <QString>
 
-// Named values in an INI text file: "[section]" lines, each followed by its
-// "key=value" lines. Section names and keys are compared ignoring case and
-// surrounding white space; the first matching section and, in it, the first
-// matching key count. Every call reads the file afresh and every write
-// rewrites it at once.
+// Named values in an INI text file, read and written by the rules of
+// CProfileText. Every call reads the file afresh and every write rewrites it
+// at once.
 //
 // A file that does not exist yet is created as UTF-16LE text beginning with
 // the byte-order mark FF FE. An existing file keeps its encoding: UTF-8,

@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the KOM file reader. A file that loads must save,
 // load again to the same content and import into a consistent document.
+#include "FuzzRequire.h"
 #include "convert/KomSerializer.h"
 #include "convert/KomaFile.h"
 #include "model/KSData.h"
@@ -25,11 +26,6 @@ bool FitsBudget(const uint8_t* data, size_t size) {
     if (!CKomaFile::IsValidSize(width, height) || layers > CKomaFile::kMaxLayers)
         return true; // refused before anything is allocated
     return width * height * std::max<qint64>(layers, 1) <= kPixelBudget;
-}
-
-void Require(bool condition) {
-    if (!condition)
-        __builtin_trap();
 }
 
 int LoadFrom(CKomaFile& file, QByteArray bytes) {

@@ -2,6 +2,7 @@
 // cut into pieces whose sizes come from the input. Both must frame the same
 // lines, route the same packets, stream the same values and fail alike on
 // the limits; a difference, a crash or a sanitizer report is a finding.
+#include "FuzzRequire.h"
 #include "link/LineFramer.h"
 
 #include <QByteArrayList>
@@ -9,7 +10,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -61,12 +61,10 @@ CResult Frame(QByteArrayView stream, QByteArrayView pieceSizes) {
         at += n;
     }
     if (!result.bOk) {
-        if (error.strText.isEmpty())
-            std::abort(); // a failure always says why
+        Require(!error.strText.isEmpty()); // a failure always says why
         return result;
     }
-    if (framer.PendingBytes() > kMaxUntaken)
-        std::abort();
+    Require(framer.PendingBytes() <= kMaxUntaken);
     while (framer.HasLine()) {
         const quint64 nOwner = framer.FrontOwner();
         QByteArray name;
@@ -94,10 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const CResult whole = Frame(stream, {});
     const CResult pieces =
         Frame(stream, pieceSizes.isEmpty() ? QByteArrayView("\0", 1) : pieceSizes);
-    if (whole.bOk != pieces.bOk)
-        std::abort();
-    if (whole.bOk && (whole.lines != pieces.lines || whole.names != pieces.names ||
-                      whole.streamed != pieces.streamed))
-        std::abort();
+    Require(whole.bOk == pieces.bOk);
+    Require(!whole.bOk || (whole.lines == pieces.lines && whole.names == pieces.names &&
+                           whole.streamed == pieces.streamed));
     return 0;
 }

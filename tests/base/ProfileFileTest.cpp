@@ -1,6 +1,7 @@
 #include "base/ProfileFile.h"
 
 #include "FileHelpers.h"
+#include "support/TestSupport.h"
 
 #include <QFile>
 #include <QStringList>
@@ -15,10 +16,23 @@ namespace {
 class ProfileFileTest : public ::testing::Test {
 protected:
     QString Path() const { return m_dir.filePath(u"settings.ini"_s); }
-    QByteArray ReadBytes() const { return ReadFileBytes(Path()); }
-    void WriteBytes(const QByteArray& bytes) const { ASSERT_TRUE(WriteFileBytes(Path(), bytes)); }
-    QString ReadUtf16Text() const { return ReadUtf16File(Path()); }
-    void WriteUtf16Text(const QString& text) const { ASSERT_TRUE(WriteUtf16File(Path(), text)); }
+    // What the tests write and what the program writes both make seeds.
+    QByteArray ReadBytes() const { return Seed(ReadFileBytes(Path())); }
+    void WriteBytes(const QByteArray& bytes) const {
+        ASSERT_TRUE(WriteFileBytes(Path(), Seed(bytes)));
+    }
+    QString ReadUtf16Text() const {
+        Seed(ReadFileBytes(Path()));
+        return ReadUtf16File(Path());
+    }
+    void WriteUtf16Text(const QString& text) const {
+        ASSERT_TRUE(WriteUtf16File(Path(), text));
+        Seed(ReadFileBytes(Path()));
+    }
+    static const QByteArray& Seed(const QByteArray& bytes) {
+        WriteFuzzSeed("profile_text_fuzzer", QString::number(qHash(bytes), 16), bytes);
+        return bytes;
+    }
 
     QTemporaryDir m_dir;
 };
@@ -124,6 +138,41 @@ TEST_F(ProfileFileTest, FileThatDoesNotDecodeIsNotRewritten) {
     EXPECT_EQ(profile.GetString(u"FileDlg"_s, u"ExportExt"_s, {}), u".kom"_s);
     EXPECT_FALSE(profile.WriteString(u"FileDlg"_s, u"ExportExt"_s, u".png"_s));
     EXPECT_EQ(ReadBytes(), bytes);
+}
+
+TEST_F(ProfileFileTest, FileThatWouldNotBeWrittenBackByteForByteIsNotRewritten) {
+    // Bytes that decode without a reported error but would change when the
+    // text is written back: the write must be refused and the file kept.
+    const QByteArray cases[] = {
+        // UTF-8 ending inside a sequence: the last two bytes would be lost.
+        QByteArray("[S]\nK=v\nN=\xE3\x81"),
+        // UTF-16 with an odd last byte.
+        QByteArray("\xFF\xFE[\0S\0]\0\n\0K\0=\0v\0\n\0!", 19),
+        // UTF-32 with a number beyond U+10FFFF.
+        QByteArray("\xFF\xFE\0\0[\0\0\0S\0\0\0]\0\0\0\n\0\0\0K\0\0\0=\0\0\0v\0\0\0"
+                   "\n\0\0\0\0\0\0\xFF",
+                   40),
+    };
+    for (const QByteArray& bytes : cases) {
+        SCOPED_TRACE(bytes.toHex().toStdString());
+        WriteBytes(bytes);
+        CProfileFile profile(Path());
+        EXPECT_EQ(profile.GetString(u"S"_s, u"K"_s, {}), u"v"_s);
+        EXPECT_FALSE(profile.WriteString(u"S"_s, u"K"_s, u"w"_s));
+        EXPECT_EQ(ReadBytes(), bytes);
+    }
+}
+
+TEST_F(ProfileFileTest, LinesAreFoundInTextWithLoneSurrogates) {
+    // A UTF-16 file may hold half of a surrogate pair; it decodes without
+    // error and writes back unchanged, so its lines must still be found.
+    const QString text = u"[S]\r\nA="_s + QChar(0xD800) + u"\r\nK=v\r\n"_s;
+    WriteUtf16Text(text);
+    CProfileFile profile(Path());
+    EXPECT_EQ(profile.GetString(u"S"_s, u"K"_s, {}), u"v"_s);
+    ASSERT_TRUE(profile.WriteString(u"S"_s, u"K"_s, u"w"_s));
+    EXPECT_EQ(ReadUtf16Text(), u"[S]\r\nA="_s + QChar(0xD800) + u"\r\nK=w\r\n"_s);
+    EXPECT_EQ(profile.GetString(u"S"_s, u"A"_s, {}), QString(QChar(0xD800)));
 }
 
 TEST_F(ProfileFileTest, EmptyFileIsWrittenAsNewUtf16File) {

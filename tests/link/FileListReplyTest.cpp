@@ -1,6 +1,8 @@
 #include "link/FileListReply.h"
 #include "link/ErrorReply.h"
 
+#include "support/TestSupport.h"
+
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -52,8 +54,10 @@ TEST(FileListReply, HeaderRulesAndRecordsOfEveryShape) {
         // Commas split only the header; cells keep theirs.
         {"filename\ra,b\rc:d", {"a,b", "c:d"}, {"", ""}, {"", ""}},
     };
+    int index = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
+        WriteFuzzSeed("file_list_reply_fuzzer", QStringLiteral("shape-%1").arg(index++), c.value);
         const CParsed parsed = Parse(c.value);
         EXPECT_EQ(parsed.names, c.names);
         EXPECT_EQ(parsed.sizes, c.sizes);
@@ -67,6 +71,7 @@ TEST(FileListReply, NamesKeepTheirBytes) {
     const QByteArray name("\xff\xfe"
                           "A\0B",
                           5);
+    WriteFuzzSeed("file_list_reply_fuzzer", QStringLiteral("raw-name"), "filename\r" + name);
     const CFileListReply reply = CFileListReply::Parse("filename\r" + name);
     ASSERT_EQ(reply.GetCount(), 1);
     EXPECT_EQ(reply.GetFileName(0), name);
@@ -78,6 +83,7 @@ TEST(FileListReply, TheAppsListReadsBackCellForCell) {
         MakeFileListValue({{name, 3678, "2024/05/03 10:21:44"}, {"b", 0, "2023/12/24 23:59:59"}});
     EXPECT_EQ(value, "filename,size,updateDate\r" + name +
                          "\r3678\r2024/05/03 10:21:44\rb\r0\r2023/12/24 23:59:59");
+    WriteFuzzSeed("file_list_reply_fuzzer", QStringLiteral("apps-list"), value);
     const CParsed parsed = Parse(value);
     EXPECT_EQ(parsed.names, QStringList({QStringLiteral(u"ねこ, 2"), QStringLiteral("b")}));
     EXPECT_EQ(parsed.sizes, QStringList({QStringLiteral("3678"), QStringLiteral("0")}));

@@ -2,6 +2,7 @@
 #include "link/TransferPackets.h"
 #include "link/UploadRules.h"
 #include "model/KSData.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -35,8 +36,10 @@ const QString kBufferTooLarge = QStringLiteral(
 TEST(DownloadReply, DigestIsTheFirst32BytesAndByte33IsNotExamined) {
     const QByteArray digest = MD5Hex(kDocument);
     for (const char separator : {'\r', 'x', ':'}) {
-        const CDownloadReply reply =
-            CDownloadReply::Parse(DownloadValue(digest, separator, BytesToHex(kDocument)));
+        const QByteArray value = DownloadValue(digest, separator, BytesToHex(kDocument));
+        WriteFuzzSeed("transfer_packets_fuzzer", QStringLiteral("download-%1").arg(int(separator)),
+                      value);
+        const CDownloadReply reply = CDownloadReply::Parse(value);
         EXPECT_EQ(reply.Document(), kDocument);
         EXPECT_TRUE(reply.IsVerified());
     }
@@ -108,7 +111,9 @@ TEST(DownloadReply, ReadInAnyPiecesItEqualsTheWholeValueDecodedAtOnce) {
 }
 
 TEST(OverwriteAnswer, ThreeFieldsOrNothing) {
-    const auto answer = COverwriteAnswer::Parse(QStringLiteral(u"1\rえ\rえ_2").toUtf8());
+    const QByteArray value = QStringLiteral(u"1\rえ\rえ_2").toUtf8();
+    WriteFuzzSeed("transfer_packets_fuzzer", QStringLiteral("overwrite"), value);
+    const auto answer = COverwriteAnswer::Parse(value);
     ASSERT_TRUE(answer);
     EXPECT_TRUE(answer->m_bExists);
     EXPECT_EQ(answer->m_strName, QStringLiteral(u"え"));
@@ -164,6 +169,7 @@ TEST(AppSideReplies, SetFileRequestReadsTheUtilitysLine) {
     const QByteArray document("\x00\xAB\xFF", 3);
     const QByteArray name = QStringLiteral(u"絵 1").toUtf8();
     const QByteArray line = MakeSetFileLine(name, document);
+    WriteFuzzSeed("transfer_packets_fuzzer", QStringLiteral("setfile"), line.sliced(8).chopped(1));
     const auto request = CSetFileRequest::Parse(QByteArrayView(line).sliced(8).chopped(1));
     ASSERT_TRUE(request);
     EXPECT_EQ(request->m_name, name);
