@@ -76,6 +76,6 @@ QImage BlockPicture(int side, quint32 seed) {
 }
 
 double ResidentMB() {
-    const long nKiB = CurrentRssKiB();
+    const qint64 nKiB = ResidentKb();
     return nKiB < 0 ? -1 : double(nKiB) * 1024 / 1e6;
 }

@@ -1,7 +1,5 @@
 #include "BenchSupport.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
@@ -52,33 +50,6 @@ void ReportAbsolute(benchmark::State& state, double measured, double limit, cons
     state.counters["measured"] = measured;
     state.counters["limit"] = limit;
     state.SetLabel(label);
-}
-
-namespace {
-
-long StatusFieldKiB(const char* field) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-} // namespace
-
-long CurrentRssKiB() {
-    return StatusFieldKiB("VmRSS:");
-}
-
-long PeakRssKiB() {
-    return StatusFieldKiB("VmHWM:");
-}
-
-bool ResetPeakRss() {
-    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
-    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
 }
 
 CThreadPeer::CThreadPeer(quint16 nPort, Answer answer) : m_answer(std::move(answer)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ProcessMemory.h"
+
 #include <QByteArray>
 
 #include <benchmark/benchmark.h>
@@ -11,8 +13,8 @@
 #include <vector>
 
 // What the benchmarks with targets share: timing md5sum as the yardstick,
-// reporting a result against its target, the process's resident size, and
-// an app on its own thread.
+// reporting a result against its target, and an app on its own thread (the
+// resident size comes from the tests' support).
 
 using BenchClock = std::chrono::steady_clock;
 
@@ -31,13 +33,6 @@ void ReportAgainstMd5sum(benchmark::State& state, double measuredSeconds, double
 // The same for an absolute target (`measured` and `limit` in the unit the
 // label names).
 void ReportAbsolute(benchmark::State& state, double measured, double limit, const char* label);
-
-// The resident size now, and its high-water mark, in KiB (Linux).
-long CurrentRssKiB();
-long PeakRssKiB();
-// Lowers the high-water mark to the current size, so that the next peak is
-// the following work's own. False when the system does not allow it.
-bool ResetPeakRss();
 
 // The app on a thread of its own: connects to 127.0.0.1:nPort and answers
 // every request line it receives with answer(line), written whole with

@@ -185,8 +185,8 @@ void BM_DownloadPeakMemory(benchmark::State& state) {
         // What the small download left in the heap goes back first, as it
         // does when the window's command ends.
         ReleaseKeptBuffers();
-        const long nIdle = CurrentRssKiB();
-        if (!ResetPeakRss()) {
+        const qint64 nIdle = ResidentKb();
+        if (!ResetPeakResident()) {
             state.SkipWithError("the peak resident size cannot be reset here");
             return;
         }
@@ -194,7 +194,7 @@ void BM_DownloadPeakMemory(benchmark::State& state) {
             state.SkipWithError("the download failed");
             return;
         }
-        growthMiB = double(PeakRssKiB() - nIdle) / 1024;
+        growthMiB = double(PeakResidentKb() - nIdle) / 1024;
     }
     ReportAbsolute(state, growthMiB, kMemoryLimit * double(nDocument) / (1024 * 1024),
                    "MiB above the idle program at the download's peak (limit 3 × document)");

@@ -103,7 +103,7 @@ TEST_F(HostileAppTest, ThousandConnectAndCloseCyclesLeaveTheRunningTransactionAl
             serial = Window().Link().ConnectionSerial();
             logBefore = LogLines(Window());
             fdsBefore = ProcessFigures::OpenDescriptors();
-            residentBefore = ProcessFigures::ResidentKb();
+            residentBefore = ResidentKb();
             heapBefore = ProcessFigures::HeapInUseBytes();
             StartWatching();
             storm = std::make_unique<CConnectionStorm>(Port(), kCycles);
@@ -128,7 +128,7 @@ TEST_F(HostileAppTest, ThousandConnectAndCloseCyclesLeaveTheRunningTransactionAl
         return ProcessFigures::OpenDescriptors() <= fdsBefore;
     });
     const int fdsAfter = ProcessFigures::OpenDescriptors();
-    const qint64 residentAfter = ProcessFigures::ResidentKb();
+    const qint64 residentAfter = ResidentKb();
     const qint64 heapAfter = ProcessFigures::HeapInUseBytes();
     std::printf("hostile storm: descriptors %d before, %d after; resident %lld kB before, "
                 "%lld kB after; heap in use %lld kB before, %lld kB after\n",

@@ -22,37 +22,6 @@
 
 namespace ProcessFigures {
 
-namespace {
-
-// A "Name:  value kB" line of /proc/self/status; -1 when it is missing.
-qint64 StatusKb(const char* name) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(name) + ':';
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-} // namespace
-
-qint64 ResidentKb() {
-    return StatusKb("VmRSS");
-}
-
-qint64 PeakResidentKb() {
-    return StatusKb("VmHWM");
-}
-
-bool ResetPeak() {
-    // Writing 5 starts the peak anew (Linux 4.0 and later).
-    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
-    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
-}
-
 qint64 HeapInUseBytes() {
 #ifdef KS_HEAP_FROM_SANITIZER
     return qint64(__sanitizer_get_current_allocated_bytes());
@@ -118,7 +87,7 @@ void CResponsivenessProbe::OnClicked() {
                                 .arg(m_clock.elapsed())
                                 .arg(modal ? QLatin1String(modal->metaObject()->className())
                                            : QLatin1String("no window over the main one"))
-                                .arg(ProcessFigures::ResidentKb() / 1024));
+                                .arg(ResidentKb() / 1024));
     }
     Arm();
 }
@@ -218,7 +187,7 @@ std::unique_ptr<CScriptedApp> HostileAppTest::ConnectApp(Answer answer, int limi
 }
 
 void HostileAppTest::StartWatching() {
-    if (!ProcessFigures::ResetPeak())
+    if (!ResetPeakResident())
         std::printf("hostile: the peak of resident memory counts from the start\n");
     m_nFdsBefore = ProcessFigures::OpenDescriptors();
     m_nSocketsBefore = ProcessFigures::OpenSockets();
@@ -228,7 +197,7 @@ void HostileAppTest::StartWatching() {
 void HostileAppTest::FinishCase(qint64 peakLimitMb) {
     ASSERT_TRUE(m_probe) << "StartWatching was not called";
     m_nWorstMs = m_probe->WorstLatencyMs();
-    m_nPeakKb = ProcessFigures::PeakResidentKb();
+    m_nPeakKb = PeakResidentKb();
     m_bFinished = true;
     EXPECT_LE(m_nWorstMs, kLatencyLimitMs);
     EXPECT_LE(m_nPeakKb, peakLimitMb * 1024);

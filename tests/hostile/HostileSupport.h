@@ -11,14 +11,10 @@
 
 #include <memory>
 
+#include "support/ProcessMemory.h"
+
 // Figures of this process from /proc/self.
 namespace ProcessFigures {
-// Resident memory now, and its peak since the start or the last ResetPeak, in kB.
-qint64 ResidentKb();
-qint64 PeakResidentKb();
-// Starts a new peak from the resident memory of now; false where the system
-// does not allow it (the peak then counts from the start of the process).
-bool ResetPeak();
 // Bytes the program holds allocated on the heap now (without what the
 // allocator keeps for reuse, or the address sanitizer's quarantine).
 qint64 HeapInUseBytes();

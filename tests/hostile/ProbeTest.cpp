@@ -36,8 +36,8 @@ TEST(ResponsivenessProbeTest, ALongSliceOfWorkShowsAsALateClick) {
 }
 
 TEST(ProcessFiguresTest, FollowMemoryAndDescriptorsOfThisProcess) {
-    ASSERT_TRUE(ProcessFigures::ResetPeak());
-    const qint64 before = ProcessFigures::ResidentKb();
+    ASSERT_TRUE(ResetPeakResident());
+    const qint64 before = ResidentKb();
     const qint64 heapBefore = ProcessFigures::HeapInUseBytes();
     const int descriptors = ProcessFigures::OpenDescriptors();
     const int sockets = ProcessFigures::OpenSockets();
@@ -52,7 +52,7 @@ TEST(ProcessFiguresTest, FollowMemoryAndDescriptorsOfThisProcess) {
         EXPECT_EQ(ProcessFigures::OpenSockets(), sockets + 1);
         EXPECT_EQ(ProcessFigures::OpenDescriptors(), descriptors + 1);
     }
-    EXPECT_GE(ProcessFigures::PeakResidentKb(), before + 60 * 1024);
+    EXPECT_GE(PeakResidentKb(), before + 60 * 1024);
     EXPECT_LT(ProcessFigures::HeapInUseBytes() - heapBefore, 1024 * 1024);
     EXPECT_EQ(ProcessFigures::OpenSockets(), sockets);
 }
