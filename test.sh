@@ -19,4 +19,4 @@ cmake --build build-test --parallel
 rm -rf build-test/fuzz-seeds
 ctest --test-dir build-test --output-on-failure --parallel 2
 
-scripts/fuzz-smoke.sh build-test "${FUZZ_SECONDS:-60}"
+scripts/fuzz-smoke.sh build-test "${FUZZ_SECONDS:-45}"
