@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <cstdio>
 #include <malloc.h>
 
@@ -184,6 +185,19 @@ std::unique_ptr<CScriptedApp> HostileAppTest::ConnectApp(Answer answer, int limi
         },
         limitMs));
     return app;
+}
+
+qint64 HostileAppTest::DownloadWatchingReceivedBytes() {
+    qint64 mostReceived = 0;
+    QTimer watch;
+    watch.callOnTimeout([&] {
+        if (CWaitDlg* dlg = ActiveWaitDlg())
+            mostReceived = std::max(mostReceived, dlg->ReceivedBytes());
+    });
+    watch.start(5);
+    StartWatching();
+    Window().DownloadButton()->click();
+    return mostReceived;
 }
 
 void HostileAppTest::StartWatching() {

@@ -3,6 +3,7 @@
 #include "mainwnd/WindowTestSupport.h"
 
 #include "convert/SerializerList.h"
+#include "support/ProcessMemory.h"
 
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -10,8 +11,6 @@
 #include <QTimer>
 
 #include <memory>
-
-#include "support/ProcessMemory.h"
 
 // Figures of this process from /proc/self.
 namespace ProcessFigures {
@@ -105,6 +104,9 @@ protected:
     // Starts the figures of the case: the probe, the peak of resident memory
     // and the descriptors open now.
     void StartWatching();
+    // Starts watching, presses Download and returns the most bytes a
+    // progress window showed as received while the command ran.
+    qint64 DownloadWatchingReceivedBytes();
     // Holds the figures against the limits (worst latency kLatencyLimitMs,
     // peak resident memory `peakLimitMb`), then checks that the window is
     // free again, serves a well-behaved app and, once that app has left, has

@@ -68,16 +68,7 @@ TEST_F(HostileAppTest, EndlessLineEndsAsASocketFailureWithItsText) {
     auto sim = StartSimulator(Port(), store, {"--once", "--quiet", "--fault", "endless-line"});
     ASSERT_TRUE(WaitUntil([this] { return IsIdleWithRows(); })) << sim->Err().toStdString();
     SelectRawNames({"endless"});
-    qint64 mostReceived = 0;
-    QTimer watch;
-    watch.callOnTimeout([&] {
-        if (CWaitDlg* dlg = ActiveWaitDlg())
-            mostReceived = std::max(mostReceived, dlg->ReceivedBytes());
-    });
-    watch.start(5);
-    StartWatching();
-    Window().DownloadButton()->click();
-    watch.stop();
+    const qint64 mostReceived = DownloadWatchingReceivedBytes();
 
     const QString failure =
         Message(IDS_SOCKET_ERROR_TEXT,
@@ -108,16 +99,7 @@ TEST_F(HostileAppTest, ConnectionDroppedInTheMiddleOfTheLargestReply) {
         ++saveDialogs;
         dialog->reject();
     });
-    qint64 mostReceived = 0;
-    QTimer watch;
-    watch.callOnTimeout([&] {
-        if (CWaitDlg* dlg = ActiveWaitDlg())
-            mostReceived = std::max(mostReceived, dlg->ReceivedBytes());
-    });
-    watch.start(5);
-    StartWatching();
-    Window().DownloadButton()->click();
-    watch.stop();
+    const qint64 mostReceived = DownloadWatchingReceivedBytes();
 
     EXPECT_EQ(saveDialogs, 0);
     EXPECT_TRUE(m_boxes.texts.isEmpty()) << m_boxes.texts.join(u'|').toStdString();
